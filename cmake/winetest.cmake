@@ -1,0 +1,32 @@
+# Tests run through Wine in a prefix private to this build tree, on the X display the test command started.
+set(ZEM_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+# Builds GoogleTest from Debian's sources with the cross compiler.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_test(NAME wineprefix_setup COMMAND ${CMAKE_BINARY_DIR}/wine-run --init)
+set_tests_properties(wineprefix_setup PROPERTIES FIXTURES_SETUP wineprefix)
+
+# zem_add_wine_test(<name> <target> [LANG <locale>] [DESKTOP] [ARGS ...])
+# DESKTOP: the test needs keyboard focus on the shared display, so such tests run one at a time.
+function(zem_add_wine_test name target)
+  cmake_parse_arguments(T "DESKTOP" "LANG;TIMEOUT" "ARGS" ${ARGN})
+  if(NOT T_LANG)
+    set(T_LANG en_US.UTF-8)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${target} ${T_ARGS})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "LANG=${T_LANG};LC_ALL=${T_LANG}"
+                       FIXTURES_REQUIRED wineprefix TIMEOUT ${T_TIMEOUT})
+  if(T_DESKTOP)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
+endfunction()
