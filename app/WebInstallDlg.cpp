@@ -1,0 +1,304 @@
+#include "WebInstallDlg.h"
+
+#include "AboutDlg.h"
+#include "LogPane.h"
+#include "MbcsPath.h"
+#include "SiteAddress.h"
+#include "SiteInfo.h"
+
+#include <mbstring.h>
+#include <string.h>
+
+namespace {
+
+CString WideToAnsi(LPCWSTR pszWide)
+{
+    CString str;
+    int cb = ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
+    if (cb > 1)
+    {
+        ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, str.GetBuffer(cb), cb, nullptr, nullptr);
+        str.ReleaseBuffer();
+    }
+    return str;
+}
+
+// The target folder proposed for a site: its root folder, a backslash and "ZemWeb", whatever the root
+// ends with (a drive root gives a doubled backslash).
+CString ProposedFolder(const CString& strRootPath)
+{
+    return strRootPath + "\\ZemWeb";
+}
+
+} // namespace
+
+CWebInstallDlg::CWebInstallDlg(CWnd* pParent)
+    : CDialog(IDD_MAIN, pParent),
+      m_szModuleDir(),
+      m_szListFile(),
+      m_bWebServerFound(FALSE),
+      m_hIcon(nullptr),
+      m_pLink(nullptr)
+{
+    m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
+                          MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_strHost = GetComputerNameText();
+    m_strPort = "80";
+}
+
+CWebInstallDlg::~CWebInstallDlg() = default;
+
+void CWebInstallDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LOG, m_editLog);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+}
+
+BEGIN_MESSAGE_MAP(CWebInstallDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_WM_HELPINFO()
+    ON_CBN_SELCHANGE(IDC_SITE, &CWebInstallDlg::OnSelchangeSite)
+    ON_MESSAGE(WM_APPEND_LOG, &CWebInstallDlg::OnAppendLog)
+END_MESSAGE_MAP()
+
+BOOL CWebInstallDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The pane keeps the whole log: the control's default limit would silently drop lines of a long run.
+    m_editLog.SetLimitText(0);
+
+    AddAboutMenuItem();
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+    InitModulePaths();
+    EnumerateSites();
+    SelectFirstSite();
+    CreateSiteLink();
+    ShowFirstSiteUrl();
+    ProposePackage();
+    LoadCaptions();
+    return TRUE;
+}
+
+void CWebInstallDlg::AddAboutMenuItem()
+{
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    if (!pSysMenu)
+        return;
+    CString strAboutMenu;
+    strAboutMenu.LoadString(IDS_ABOUTBOX);
+    if (strAboutMenu.IsEmpty())
+        return;
+    pSysMenu->AppendMenu(MF_SEPARATOR);
+    pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+}
+
+void CWebInstallDlg::InitModulePaths()
+{
+    // A path that does not fit the fixed buffers is not cut into another, wrong path: the fields stay
+    // empty instead (no list file; the package is then looked for by its name alone).
+    char szPath[MAX_PATH + 1] = {};
+    DWORD cch = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH)
+        return;
+    if (char* pDot = reinterpret_cast<char*>(_mbsrchr(reinterpret_cast<unsigned char*>(szPath), '.')))
+        pDot[1] = '\0';
+    if (strlen(szPath) + 3 <= MAX_PATH)
+    {
+        ::lstrcpyA(m_szListFile, szPath);
+        ::lstrcatA(m_szListFile, "ini");
+    }
+    ::lstrcpyA(m_szModuleDir, szPath);
+    if (char* pSlash = FindLastCharMbcs(m_szModuleDir, '\\'))
+        pSlash[1] = '\0';
+}
+
+void CWebInstallDlg::EnumerateSites()
+{
+    WCHAR szDescription[SITE_VALUE_CCH] = {};
+    WCHAR szRootPath[SITE_VALUE_CCH] = {};
+    WCHAR szBinding[SITE_VALUE_CCH] = {};
+    int nSite = 1;
+    for (;; ++nSite)
+    {
+        // The numbering ends at the first site that cannot be read, whatever follows it.
+        if (QuerySiteInfo(nSite, szDescription, szRootPath, szBinding) != S_OK)
+            break;
+        SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(WideToAnsi(szDescription))));
+        if (nSite != 1)
+            continue;
+        CString strRootPath = WideToAnsi(szRootPath);
+        AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
+        SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
+        ParseServerBindings(WideToAnsi(szBinding));
+        m_bWebServerFound = TRUE;
+    }
+    if (nSite != 1)
+        return;
+
+    m_bWebServerFound = FALSE;
+    CString strNoSite;
+    strNoSite.LoadString(IDS_NO_WEBSITE);
+    SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(strNoSite)));
+    AppendLogMessage(IDS_NO_WEB_SERVER);
+    AfxMessageBox(IDS_NO_WEB_SERVER, MB_OK, static_cast<UINT>(-1));
+}
+
+void CWebInstallDlg::SelectFirstSite()
+{
+    // CB_SETCURSEL sends no CBN_SELCHANGE: site 1's values came from the enumeration.
+    SendDlgItemMessage(IDC_SITE, CB_SETCURSEL, 0);
+}
+
+void CWebInstallDlg::CreateSiteLink()
+{
+    // The link control beside IDC_LABEL_URL is created here once it exists.
+}
+
+void CWebInstallDlg::ShowFirstSiteUrl()
+{
+    SetDlgItemText(IDC_SITE_LINK, BuildSiteUrl());
+}
+
+void CWebInstallDlg::ProposePackage()
+{
+    // The package beside the executable is proposed here with the Install request.
+}
+
+void CWebInstallDlg::LoadCaptions()
+{
+    static const struct
+    {
+        UINT nString;
+        int nControl;
+    } kCaptions[] = {
+        { IDS_INSTALL, IDOK },
+        { IDS_EXIT, IDCANCEL },
+        { IDS_BROWSE_FOLDER, IDC_BROWSE_FOLDER },
+        { IDS_BROWSE_PACKAGE, IDC_BROWSE_PACKAGE },
+        { IDS_LABEL_PACKAGE, IDC_LABEL_PACKAGE },
+        { IDS_LABEL_FOLDER, IDC_LABEL_FOLDER },
+        { IDS_LABEL_SITE, IDC_LABEL_SITE },
+        // The link was placed from this label's template rectangle before its caption changes here.
+        { IDS_LABEL_URL, IDC_LABEL_URL },
+    };
+    CString strText;
+    strText.LoadString(IDS_DIALOG_TITLE);
+    SetWindowText(strText);
+    for (const auto& caption : kCaptions)
+    {
+        strText.LoadString(caption.nString);
+        SetDlgItemText(caption.nControl, strText);
+    }
+}
+
+void CWebInstallDlg::OnSelchangeSite()
+{
+    WCHAR szRootPath[SITE_VALUE_CCH] = {};
+    WCHAR szBinding[SITE_VALUE_CCH] = {};
+    int nIndex = static_cast<int>(SendDlgItemMessage(IDC_SITE, CB_GETCURSEL));
+    if (QuerySiteInfo(nIndex + 1, nullptr, szRootPath, szBinding) != S_OK)
+        return;
+    CString strRootPath = WideToAnsi(szRootPath);
+    AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
+    SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
+    ParseServerBindings(WideToAnsi(szBinding));
+    SetDlgItemText(IDC_SITE_LINK, BuildSiteUrl());
+}
+
+void CWebInstallDlg::ParseServerBindings(const char* pszBinding)
+{
+    SplitServerBinding(pszBinding, m_strHost, m_strPort, m_strHostHeader);
+}
+
+CString CWebInstallDlg::BuildSiteUrl() const
+{
+    return FormatSiteUrl(m_strHost, m_strPort, m_strHostHeader);
+}
+
+void CWebInstallDlg::OnOK()
+{
+    // Install never ends the dialog; the deployment it starts comes with the deployment work.
+}
+
+void CWebInstallDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX)
+    {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(nID, lParam);
+}
+
+void CWebInstallDlg::OnPaint()
+{
+    if (!IsIconic())
+    {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CWebInstallDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+BOOL CWebInstallDlg::OnHelpInfo(HELPINFO*)
+{
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Log pane
+
+void CWebInstallDlg::AppendLogMessage(UINT nID, ...)
+{
+    CString strFormat;
+    strFormat.LoadString(nID);
+    va_list args;
+    va_start(args, nID);
+    AppendLogV(strFormat, args);
+    va_end(args);
+}
+
+void CWebInstallDlg::AppendLogText(const char* pszFormat, ...)
+{
+    if (!pszFormat)
+        return;
+    va_list args;
+    va_start(args, pszFormat);
+    AppendLogV(pszFormat, args);
+    va_end(args);
+}
+
+void CWebInstallDlg::AppendLogV(const char* pszFormat, va_list args)
+{
+    // Formatting happens on the caller's thread; reading the pane and adding the line happen together on
+    // the UI thread, so lines from the UI thread and the worker never overwrite each other.
+    char szLine[LOG_LINE_BUFFER];
+    FormatLogLine(szLine, pszFormat, args);
+    ::SendMessageA(m_hWnd, WM_APPEND_LOG, 0, reinterpret_cast<LPARAM>(szLine));
+}
+
+LRESULT CWebInstallDlg::OnAppendLog(WPARAM, LPARAM lParam)
+{
+    AppendLineToPane(m_editLog.m_hWnd, reinterpret_cast<const char*>(lParam));
+    return 0;
+}

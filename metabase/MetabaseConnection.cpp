@@ -1,0 +1,41 @@
+#include <initguid.h>   // defines the admin base object's class and interface ids in this unit
+#include "MetabaseConnection.h"
+
+#include <wchar.h>
+
+CMetabaseConnection::~CMetabaseConnection()
+{
+    if (m_pAdminBase)
+        m_pAdminBase->Release();
+    if (m_bComInitialized)
+        ::CoUninitialize();
+}
+
+HRESULT CMetabaseConnection::Open()
+{
+    // A thread already in another apartment keeps it; uninitialising there would undo the owner's
+    // initialisation, so only a successful CoInitialize is balanced.
+    m_bComInitialized = SUCCEEDED(::CoInitialize(nullptr));
+    return ::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
+                              reinterpret_cast<void**>(&m_pAdminBase));
+}
+
+CMetabaseKey::~CMetabaseKey()
+{
+    if (m_bOpen)
+        m_pAdminBase->CloseKey(m_hKey);
+}
+
+HRESULT CMetabaseKey::Open(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD dwAccess, DWORD dwTimeout)
+{
+    HRESULT hr = m_pAdminBase->OpenKey(hParent, pszPath, dwAccess, dwTimeout, &m_hKey);
+    m_bOpen = SUCCEEDED(hr);
+    return hr;
+}
+
+void BuildSiteKeyPath(int nSite, WCHAR (&szPath)[SITE_KEY_PATH_CCH])
+{
+    // Fixed room for the longest number: nothing to allocate, so nothing can fail here.
+    _snwprintf(szPath, SITE_KEY_PATH_CCH, L"/LM/W3SVC/%d", nSite);
+    szPath[SITE_KEY_PATH_CCH - 1] = L'\0';
+}

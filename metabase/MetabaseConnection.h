@@ -1,0 +1,48 @@
+// One connection to the IIS Admin Base Object, owned for the length of one metabase routine: COM is
+// initialised on the calling thread, the object created, and both undone when the connection ends.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <iadmw.h>
+#include <iiscnfg.h>
+
+class CMetabaseConnection
+{
+public:
+    CMetabaseConnection() = default;
+    CMetabaseConnection(const CMetabaseConnection&) = delete;
+    CMetabaseConnection& operator=(const CMetabaseConnection&) = delete;
+    ~CMetabaseConnection();
+
+    // CoInitialize (its result only decides whether this connection uninitialises again), then
+    // CoCreateInstance of the admin base object; returns the CoCreateInstance result.
+    HRESULT Open();
+    IMSAdminBaseW* operator->() const { return m_pAdminBase; }
+
+private:
+    bool m_bComInitialized = false;
+    IMSAdminBaseW* m_pAdminBase = nullptr;
+};
+
+// A metabase key opened by a routine, closed again when the owner ends.
+class CMetabaseKey
+{
+public:
+    explicit CMetabaseKey(IMSAdminBaseW* pAdminBase) : m_pAdminBase(pAdminBase) {}
+    CMetabaseKey(const CMetabaseKey&) = delete;
+    CMetabaseKey& operator=(const CMetabaseKey&) = delete;
+    ~CMetabaseKey();
+
+    HRESULT Open(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD dwAccess, DWORD dwTimeout);
+    METADATA_HANDLE Handle() const { return m_hKey; }
+
+private:
+    IMSAdminBaseW* m_pAdminBase;
+    METADATA_HANDLE m_hKey = 0;
+    bool m_bOpen = false;
+};
+
+// "/LM/W3SVC/" and the decimal site number: the key of web site nSite, from the metabase root.
+enum { SITE_KEY_PATH_CCH = 32 };
+void BuildSiteKeyPath(int nSite, WCHAR (&szPath)[SITE_KEY_PATH_CCH]);
