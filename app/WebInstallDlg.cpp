@@ -6,7 +6,6 @@
 #include "SiteAddress.h"
 #include "SiteInfo.h"
 
-#include <mbstring.h>
 #include <string.h>
 
 namespace {
@@ -104,7 +103,7 @@ void CWebInstallDlg::InitModulePaths()
     DWORD cch = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return;
-    if (char* pDot = reinterpret_cast<char*>(_mbsrchr(reinterpret_cast<unsigned char*>(szPath), '.')))
+    if (char* pDot = FindLastCharMbcs(szPath, '.'))
         pDot[1] = '\0';
     if (strlen(szPath) + 3 <= MAX_PATH)
     {

@@ -133,13 +133,21 @@ CString CString::Mid(int nFirst, int nCount) const
 
 CString CString::SpanExcluding(LPCSTR pszCharSet) const
 {
-    // _mbscspn walks both texts by character in the code page set at start-up, so a trail byte that
-    // equals a byte of the set does not end the span.
     if (!pszCharSet)
         return *this;
-    size_t n = _mbscspn(reinterpret_cast<const unsigned char*>(m_str.c_str()),
-                        reinterpret_cast<const unsigned char*>(pszCharSet));
-    return Left(static_cast<int>(n));
+    // Whole characters by the system code page's lead bytes: a trail byte that equals a byte of the set
+    // does not end the span.
+    const char* p = m_str.c_str();
+    for (; *p; p = ::CharNextA(p))
+    {
+        const size_t cb = static_cast<size_t>(::CharNextA(p) - p);
+        for (const char* q = pszCharSet; *q; q = ::CharNextA(q))
+        {
+            if (static_cast<size_t>(::CharNextA(q) - q) == cb && memcmp(p, q, cb) == 0)
+                return Left(static_cast<int>(p - m_str.c_str()));
+        }
+    }
+    return *this;
 }
 
 int CString::Compare(LPCSTR psz) const
@@ -150,8 +158,8 @@ int CString::Compare(LPCSTR psz) const
 
 int CString::CompareNoCase(LPCSTR psz) const
 {
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(m_str.c_str()),
-                    reinterpret_cast<const unsigned char*>(psz ? psz : ""));
+    // The system's comparison knows the code page's double-byte characters.
+    return ::lstrcmpiA(m_str.c_str(), psz ? psz : "");
 }
 
 LPSTR CString::GetBuffer(int nMinBufLength)
