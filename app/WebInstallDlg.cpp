@@ -2,7 +2,7 @@
 
 #include "AboutDlg.h"
 #include "LogPane.h"
-#include "MbcsPath.h"
+#include "ModulePaths.h"
 #include "SiteAddress.h"
 #include "SiteInfo.h"
 
@@ -97,22 +97,10 @@ void CWebInstallDlg::AddAboutMenuItem()
 
 void CWebInstallDlg::InitModulePaths()
 {
-    // A path that does not fit the fixed buffers is not cut into another, wrong path: the fields stay
-    // empty instead (no list file; the package is then looked for by its name alone).
-    char szPath[MAX_PATH + 1] = {};
-    DWORD cch = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH)
-        return;
-    if (char* pDot = FindLastCharMbcs(szPath, '.'))
-        pDot[1] = '\0';
-    if (strlen(szPath) + 3 <= MAX_PATH)
-    {
-        ::lstrcpyA(m_szListFile, szPath);
-        ::lstrcatA(m_szListFile, "ini");
-    }
-    ::lstrcpyA(m_szModuleDir, szPath);
-    if (char* pSlash = FindLastCharMbcs(m_szModuleDir, '\\'))
-        pSlash[1] = '\0';
+    // One byte more than the fixed buffers hold: a path the system had to cut is recognised and refused.
+    char szPath[MAX_PATH + 2] = {};
+    ::GetModuleFileNameA(nullptr, szPath, MAX_PATH + 1);
+    SplitModulePath(szPath, m_szModuleDir, m_szListFile);
 }
 
 void CWebInstallDlg::EnumerateSites()
