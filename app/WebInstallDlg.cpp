@@ -5,6 +5,7 @@
 #include "ModulePaths.h"
 #include "SiteAddress.h"
 #include "SiteInfo.h"
+#include "SiteLinkEdit.h"
 
 #include <string.h>
 
@@ -45,7 +46,10 @@ CWebInstallDlg::CWebInstallDlg(CWnd* pParent)
     m_strPort = "80";
 }
 
-CWebInstallDlg::~CWebInstallDlg() = default;
+CWebInstallDlg::~CWebInstallDlg()
+{
+    delete m_pLink;
+}
 
 void CWebInstallDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -142,7 +146,14 @@ void CWebInstallDlg::SelectFirstSite()
 
 void CWebInstallDlg::CreateSiteLink()
 {
-    // The link control beside IDC_LABEL_URL is created here once it exists.
+    // Placed from the label's template rectangle: its caption changes only later.
+    CRect rect;
+    GetDlgItem(IDC_LABEL_URL)->GetWindowRect(&rect);
+    ScreenToClient(&rect);
+    rect.OffsetRect(rect.Width() + 15, -1);
+    rect.right += 160;
+    m_pLink = new CSiteLinkEdit;
+    m_pLink->Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY, rect, this, IDC_SITE_LINK);
 }
 
 void CWebInstallDlg::ShowFirstSiteUrl()

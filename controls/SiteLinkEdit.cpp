@@ -1,0 +1,107 @@
+#include "SiteLinkEdit.h"
+
+#include "resource.h"
+
+#include <shellapi.h>
+
+#ifndef _WIN64
+// The records as the 32-bit system expects them.
+static_assert(sizeof(TOOLINFOA) == 48, "tool registration record of 48 bytes");
+static_assert(sizeof(INITCOMMONCONTROLSEX) == 8, "common-controls request of 8 bytes");
+#endif
+
+namespace {
+
+// A device context of a window, released with its owner.
+class CWindowDCHandle
+{
+public:
+    explicit CWindowDCHandle(HWND hWnd) : m_hWnd(hWnd), m_hDC(::GetDC(hWnd)) {}
+    CWindowDCHandle(const CWindowDCHandle&) = delete;
+    CWindowDCHandle& operator=(const CWindowDCHandle&) = delete;
+    ~CWindowDCHandle() { if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC); }
+    HDC Get() const { return m_hDC; }
+
+private:
+    HWND m_hWnd;
+    HDC m_hDC;
+};
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CSiteLinkEdit, CEdit)
+    ON_WM_CTLCOLOR_REFLECT()
+    ON_WM_MOUSEMOVE()
+    ON_WM_LBUTTONDBLCLK()
+    ON_WM_CREATE()
+END_MESSAGE_MAP()
+
+int CSiteLinkEdit::OnCreate(LPCREATESTRUCT lpCreateStruct)
+{
+    if (CEdit::OnCreate(lpCreateStruct) == -1)
+        return -1;
+    m_brush.Attach(::GetSysColorBrush(COLOR_BTNFACE));
+
+    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_WIN95_CLASSES };
+    ::InitCommonControlsEx(&icc);
+
+    // The tooltip loads the text itself from our resources, so it follows the user's language. Without a
+    // tooltip window the link works all the same.
+    HWND hWndTip = ::CreateWindowExA(0, TOOLTIPS_CLASSA, "", WS_POPUP | TTS_NOPREFIX | TTS_BALLOON, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                     AfxGetInstanceHandle(), nullptr);
+    CRect rect;
+    GetClientRect(&rect);
+    TOOLINFOA ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_SUBCLASS | TTF_TRANSPARENT;
+    ti.hwnd = m_hWnd;
+    ti.uId = 0;
+    ti.rect = rect;
+    ti.hinst = AfxGetInstanceHandle();
+    ti.lpszText = MAKEINTRESOURCEA(IDS_LINK_TOOLTIP);
+    ::SendMessageA(hWndTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    return 0;
+}
+
+HBRUSH CSiteLinkEdit::CtlColor(CDC* pDC, UINT)
+{
+    pDC->SetTextColor(0x00FF0000);
+    pDC->SetBkMode(TRANSPARENT);
+    return static_cast<HBRUSH>(m_brush.m_hObject);
+}
+
+BOOL CSiteLinkEdit::HitTestText(CPoint point) const
+{
+    CString strText;
+    GetWindowText(strText);
+    if (strText.IsEmpty())
+        return FALSE;
+    CRect rect;
+    {
+        // Measured afresh each time in the font a new device context of the window has.
+        CWindowDCHandle dc(m_hWnd);
+        GetWindowRect(&rect);
+        ::DrawTextA(dc.Get(), strText, strText.GetLength(), &rect, DT_CALCRECT);
+    }
+    ScreenToClient(&rect);
+    return point.x <= rect.right;
+}
+
+void CSiteLinkEdit::OnMouseMove(UINT nFlags, CPoint point)
+{
+    if (HitTestText(point))
+        ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
+    CEdit::OnMouseMove(nFlags, point);
+}
+
+void CSiteLinkEdit::OnLButtonDblClk(UINT nFlags, CPoint point)
+{
+    if (HitTestText(point))
+    {
+        CString strUrl;
+        GetWindowText(strUrl);
+        ::ShellExecuteA(nullptr, nullptr, strUrl, nullptr, nullptr, SW_SHOWNORMAL);
+    }
+    CEdit::OnLButtonDblClk(nFlags, point);
+}
