@@ -15,61 +15,28 @@ namespace {
 class LogPane : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_ui = std::thread([] {
-            CWebInstallDlg dlg;
-            s_dlg = &dlg;
-            s_uiThreadId = ::GetCurrentThreadId();
-            dlg.DoModal();
-            s_dlg = nullptr;
-        });
-        // Start-up may tell about a missing web server first; the dialog shows once that is answered.
-        HWND hDlg = nullptr;
-        zem::ui::WaitUntil([&] {
-            if (s_uiThreadId == 0)
-                return false;
-            if (HWND box = FindThreadWindow(s_uiThreadId, zem::ui::IsMessageBox))
-                zem::ui::Answer(box, IDOK);
-            hDlg = FindThreadWindow(s_uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; });
-            return hDlg != nullptr;
-        });
-        s_hDlg = hDlg;
-    }
-
-    static void TearDownTestSuite()
-    {
-        if (s_hDlg)
-            ::PostMessageA(s_hDlg, WM_COMMAND, IDCANCEL, 0);
-        if (s_ui.joinable())
-            s_ui.join();
-    }
+    static void SetUpTestSuite() { s_run = new MainDialogRun; }
+    static void TearDownTestSuite() { delete s_run; }
 
     void SetUp() override
     {
-        ASSERT_NE(nullptr, s_hDlg) << "the dialog did not come up";
+        ASSERT_NE(nullptr, s_run->hDlg) << "the dialog did not come up";
+        s_dlg = s_run->dlg;
+        s_hDlg = s_run->hDlg;
         // Emptied the way Install empties it before a run.
         ::SetDlgItemTextA(s_hDlg, IDC_LOG, "");
     }
 
-    static std::string PaneText()
-    {
-        HWND hLog = ::GetDlgItem(s_hDlg, IDC_LOG);
-        std::string text(static_cast<size_t>(::GetWindowTextLengthA(hLog)) + 1, '\0');
-        text.resize(static_cast<size_t>(::GetWindowTextA(hLog, &text[0], static_cast<int>(text.size()))));
-        return text;
-    }
+    static std::string PaneText() { return WindowTextAnsi(::GetDlgItem(s_hDlg, IDC_LOG)); }
 
+    static MainDialogRun* s_run;
     static CWebInstallDlg* s_dlg;
     static HWND s_hDlg;
-    static std::atomic<DWORD> s_uiThreadId;
-    static std::thread s_ui;
 };
 
+MainDialogRun* LogPane::s_run = nullptr;
 CWebInstallDlg* LogPane::s_dlg = nullptr;
 HWND LogPane::s_hDlg = nullptr;
-std::atomic<DWORD> LogPane::s_uiThreadId{0};
-std::thread LogPane::s_ui;
 
 TEST_F(LogPane, FormatsOneLineEach)
 {

@@ -41,3 +41,61 @@ inline zem::ui::MessageBoxInfo AnswerMessageBox(DWORD threadId, int buttonId)
     zem::ui::Answer(box, buttonId);
     return info;
 }
+
+#include "WebInstallDlg.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+inline std::string WindowTextAnsi(HWND hwnd)
+{
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
+    text.resize(static_cast<size_t>(::GetWindowTextA(hwnd, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+// The real main dialog, run modally on a thread of its own (its UI thread) while the test thread plays
+// the user or the deployment worker. A message box at start-up (no web server) is answered.
+class MainDialogRun
+{
+public:
+    MainDialogRun()
+    {
+        m_ui = std::thread([this] {
+            CWebInstallDlg dialog;
+            dlg = &dialog;
+            uiThreadId = ::GetCurrentThreadId();
+            dialog.DoModal();
+            dlg = nullptr;
+        });
+        HWND hFound = nullptr;
+        zem::ui::WaitUntil([&] {
+            if (uiThreadId == 0)
+                return false;
+            if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
+                zem::ui::Answer(box, IDOK);
+            hFound = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; });
+            return hFound != nullptr;
+        });
+        hDlg = hFound;
+    }
+
+    ~MainDialogRun()
+    {
+        if (hDlg)
+            ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
+        if (m_ui.joinable())
+            m_ui.join();
+    }
+
+    MainDialogRun(const MainDialogRun&) = delete;
+    MainDialogRun& operator=(const MainDialogRun&) = delete;
+
+    std::atomic<CWebInstallDlg*> dlg{nullptr};
+    HWND hDlg = nullptr;
+    std::atomic<DWORD> uiThreadId{0};
+
+private:
+    std::thread m_ui;
+};
