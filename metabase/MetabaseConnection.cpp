@@ -33,6 +33,14 @@ HRESULT CMetabaseKey::Open(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD dwAcc
     return hr;
 }
 
+HRESULT CMetabaseKey::Close()
+{
+    if (!m_bOpen)
+        return S_OK;
+    m_bOpen = false;
+    return m_pAdminBase->CloseKey(m_hKey);
+}
+
 void BuildSiteKeyPath(int nSite, WCHAR (&szPath)[SITE_KEY_PATH_CCH])
 {
     // Fixed room for the longest number: nothing to allocate, so nothing can fail here.

@@ -35,6 +35,8 @@ public:
     ~CMetabaseKey();
 
     HRESULT Open(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD dwAccess, DWORD dwTimeout);
+    // Closes now and returns CloseKey's result; a key closed this way is not closed again.
+    HRESULT Close();
     METADATA_HANDLE Handle() const { return m_hKey; }
 
 private:
