@@ -1,0 +1,596 @@
+#include "UiDriver.h"
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <memory>
+#include <thread>
+
+namespace zem::ui {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+std::string Narrow(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                        nullptr);
+    return out;
+}
+
+[[noreturn]] void Fail(const std::string& what, DWORD error = GetLastError())
+{
+    throw DriverError(what + " (error " + std::to_string(error) + ")");
+}
+
+void Check(HRESULT hr, const char* what)
+{
+    if (FAILED(hr)) {
+        char code[16];
+        wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
+        throw DriverError(std::string(what) + " failed: " + code);
+    }
+}
+
+struct EnvironmentDeleter {
+    void operator()(wchar_t* block) const { FreeEnvironmentStringsW(block); }
+};
+struct DcReleaser {
+    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
+};
+struct DcDeleter {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct GdiDeleter {
+    void operator()(HGDIOBJ obj) const { DeleteObject(obj); }
+};
+using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
+
+// Keeps a bitmap selected into a DC for the scope, as GDI wants it deselected before deletion.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~Selection() { SelectObject(dc_, old_); }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+class ComScope {
+public:
+    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope()
+    {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT hr_;   // RPC_E_CHANGED_MODE: the thread already has COM in another model, which serves too
+};
+
+bool SameName(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// The caller's environment with the overrides applied, as the double-zero-terminated block CreateProcess
+// takes, sorted by name as the system keeps it.
+std::wstring BuildEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& overrides)
+{
+    std::vector<std::wstring> entries;
+    std::unique_ptr<wchar_t, EnvironmentDeleter> block(GetEnvironmentStringsW());
+    for (const wchar_t* p = block.get(); p && *p; p += wcslen(p) + 1) {
+        std::wstring entry(p);
+        // Entries such as "=C:=C:\dir" keep per-drive folders; their name starts after the first '='.
+        size_t eq = entry.find(L'=', 1);
+        std::wstring name = entry.substr(0, eq);
+        bool replaced = std::any_of(overrides.begin(), overrides.end(),
+                                    [&](const auto& o) { return SameName(o.first, name); });
+        if (!replaced) entries.push_back(std::move(entry));
+    }
+    for (const auto& [name, value] : overrides)
+        if (!value.empty()) entries.push_back(name + L"=" + value);
+    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
+        return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+    });
+    std::wstring result;
+    for (const auto& e : entries) {
+        result += e;
+        result += L'\0';
+    }
+    result += L'\0';
+    return result;
+}
+
+HWND ChildById(HWND parent, int id)
+{
+    struct Search {
+        HWND parent;
+        int id;
+        HWND found;
+    } search{parent, id & 0xFFFF, nullptr};
+    // Template ids are 16-bit: a -1 of an extended template and 0xFFFF of a classic one are the same id.
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (GetParent(child) != s->parent || (GetDlgCtrlID(child) & 0xFFFF) != s->id) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> DirectChildren(HWND parent)
+{
+    struct Collect {
+        HWND parent;
+        std::vector<HWND> children;
+    } collect{parent, {}};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Collect*>(lp);
+            if (GetParent(child) == c->parent) c->children.push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&collect));
+    return collect.children;
+}
+
+constexpr int kBoxTextId = 0xFFFF;
+// Windows names the icon static 0x14; Wine 8 still uses stc1 (0x440) from its own template.
+constexpr int kBoxIconIds[] = {0x14, 0x440};
+
+HWND BoxIcon(HWND box)
+{
+    for (int id : kBoxIconIds)
+        if (HWND icon = ChildById(box, id); icon && SameName(ClassName(icon), L"Static")) return icon;
+    return nullptr;
+}
+
+}  // namespace
+
+std::wstring ExeFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) Fail("GetModuleFileNameW");
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (cond()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(every);
+    }
+}
+
+// --- DriverProcess ---------------------------------------------------------------------------------------
+
+DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptions& options)
+{
+    std::wstring commandLine = L"\"" + exePath + L"\"";
+    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
+    std::wstring environment;
+    if (!options.environment.empty()) environment = BuildEnvironment(options.environment);
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(),
+                        options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi))
+        Fail("cannot start " + Narrow(exePath));
+    CloseHandle(pi.hThread);
+    return DriverProcess(pi.hProcess, pi.dwProcessId);
+}
+
+DriverProcess DriverProcess::StartBeside(const std::wstring& exeName, const StartOptions& options)
+{
+    return Start(ExeFolder() + exeName, options);
+}
+
+DriverProcess::DriverProcess(DriverProcess&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0))
+{
+}
+
+DriverProcess& DriverProcess::operator=(DriverProcess&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        process_ = std::exchange(other.process_, nullptr);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+DriverProcess::~DriverProcess() { Close(); }
+
+void DriverProcess::Close() noexcept
+{
+    if (!process_) return;
+    if (Running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+    process_ = nullptr;
+}
+
+bool DriverProcess::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> DriverProcess::WaitExit(Millis timeout) const
+{
+    if (!process_ || WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_, &code)) Fail("GetExitCodeProcess");
+    return code;
+}
+
+void DriverProcess::Kill()
+{
+    if (Running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+}
+
+std::vector<HWND> DriverProcess::Windows(const wchar_t* className, bool includeHidden) const
+{
+    struct Collect {
+        DWORD pid;
+        const wchar_t* className;
+        bool includeHidden;
+        std::vector<HWND> found;
+    } collect{id_, className, includeHidden, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Collect*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid != c->pid) return TRUE;
+            if (!c->includeHidden && !IsWindowVisible(hwnd)) return TRUE;
+            if (c->className && !SameName(ClassName(hwnd), c->className)) return TRUE;
+            c->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&collect));
+    return collect.found;
+}
+
+HWND DriverProcess::WaitWindow(const std::function<bool(HWND)>& match, Millis timeout) const
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND hwnd : Windows())
+                if (match(hwnd)) {
+                    found = hwnd;
+                    return true;
+                }
+            return !Running();
+        },
+        timeout);
+    return found;
+}
+
+HWND DriverProcess::WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout) const
+{
+    return WaitWindow(
+        [&](HWND hwnd) {
+            return (!className || SameName(ClassName(hwnd), className)) && (!caption || Text(hwnd) == caption);
+        },
+        timeout);
+}
+
+std::vector<HWND> DriverProcess::MessageBoxes() const
+{
+    std::vector<HWND> boxes;
+    for (HWND hwnd : Windows(L"#32770"))
+        if (IsMessageBox(hwnd)) boxes.push_back(hwnd);
+    return boxes;
+}
+
+HWND DriverProcess::WaitMessageBox(Millis timeout) const
+{
+    return WaitWindow(IsMessageBox, timeout);
+}
+
+bool DriverProcess::WaitIdle(Millis timeout) const
+{
+    if (!process_) return false;
+    if (WaitForInputIdle(process_, static_cast<DWORD>(timeout.count())) == WAIT_TIMEOUT) return false;
+    for (HWND hwnd : Windows()) Send(hwnd, WM_NULL, 0, 0, timeout);
+    return true;
+}
+
+// --- Windows of any process ---------------------------------------------------------------------------
+
+std::wstring ClassName(HWND hwnd)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+LONG_PTR Style(HWND hwnd)
+{
+    return GetWindowLongPtrW(hwnd, GWL_STYLE);
+}
+
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Millis answer)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, static_cast<UINT>(answer.count()),
+                             &result))
+        Fail("window " + std::to_string(reinterpret_cast<uintptr_t>(hwnd)) + " did not answer message " +
+             std::to_string(msg));
+    return static_cast<LRESULT>(result);
+}
+
+void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!PostMessageW(hwnd, msg, wParam, lParam)) Fail("PostMessageW " + std::to_string(msg));
+}
+
+std::wstring Text(HWND hwnd)
+{
+    // An ANSI window reports its length in bytes, which is never less than the UTF-16 length.
+    auto length = static_cast<size_t>(Send(hwnd, WM_GETTEXTLENGTH));
+    std::wstring text(length + 1, L'\0');
+    auto copied = static_cast<size_t>(Send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    text.resize(std::min(copied, length));
+    return text;
+}
+
+std::string TextAnsi(HWND hwnd)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswer.count(), &length))
+        Fail("WM_GETTEXTLENGTH");
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kAnswer.count(), &copied))
+        Fail("WM_GETTEXT");
+    text.resize(std::min<size_t>(copied, length));
+    return text;
+}
+
+HWND Item(HWND dialog, int id)
+{
+    HWND item = ChildById(dialog, id);
+    if (!item) throw DriverError("the window has no control " + std::to_string(id));
+    return item;
+}
+
+std::wstring ItemText(HWND dialog, int id)
+{
+    return Text(Item(dialog, id));
+}
+
+std::vector<std::wstring> ComboItems(HWND combo)
+{
+    std::vector<std::wstring> items;
+    LRESULT count = Send(combo, CB_GETCOUNT);
+    if (count == CB_ERR) throw DriverError("CB_GETCOUNT failed");
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
+        if (length == CB_ERR) throw DriverError("CB_GETLBTEXTLEN failed");
+        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+        LRESULT copied = Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+        item.resize(copied == CB_ERR ? 0 : std::min<size_t>(static_cast<size_t>(copied), static_cast<size_t>(length)));
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+HWND FocusOf(HWND anyWindowOfThread)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(anyWindowOfThread, nullptr);
+    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+void Click(HWND button)
+{
+    Post(button, BM_CLICK);
+}
+
+void Command(HWND dialog, int id)
+{
+    Post(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, id)));
+}
+
+// --- Message boxes ---------------------------------------------------------------------------------------
+
+bool IsMessageBox(HWND hwnd)
+{
+    if (GetParent(hwnd) && (Style(hwnd) & WS_CHILD)) return false;
+    if (!SameName(ClassName(hwnd), L"#32770")) return false;
+    // A message box holds buttons, one text static and at most the icon static. An About box built from a
+    // template with several unnamed statics must not pass for one.
+    int texts = 0;
+    for (HWND child : DirectChildren(hwnd)) {
+        int id = GetDlgCtrlID(child) & 0xFFFF;
+        std::wstring cls = ClassName(child);
+        if (SameName(cls, L"Static") && id == kBoxTextId)
+            ++texts;
+        else if (SameName(cls, L"Static") && std::find(std::begin(kBoxIconIds), std::end(kBoxIconIds), id) !=
+                                                     std::end(kBoxIconIds))
+            continue;
+        else if (!SameName(cls, L"Button") || id < IDOK || id > IDCONTINUE)
+            return false;
+    }
+    return texts == 1;
+}
+
+MessageBoxInfo ReadMessageBox(HWND box)
+{
+    MessageBoxInfo info;
+    info.caption = Text(box);
+    info.text = ItemText(box, kBoxTextId);
+    if (HWND icon = BoxIcon(box))
+        info.hasIcon = IsWindowVisible(icon) && Send(icon, STM_GETICON) != 0;
+    for (HWND child : DirectChildren(box))
+        if (SameName(ClassName(child), L"Button") && IsWindowVisible(child))
+            info.buttons.emplace_back(GetDlgCtrlID(child), Text(child));
+    return info;
+}
+
+void Answer(HWND box, int buttonId)
+{
+    HWND button = ChildById(box, buttonId);
+    if (!button || !SameName(ClassName(button), L"Button"))
+        throw DriverError("the message box has no button " + std::to_string(buttonId));
+    Click(button);
+}
+
+// --- Keyboard --------------------------------------------------------------------------------------------
+
+bool BringToFront(HWND topLevel, Millis timeout)
+{
+    if (GetForegroundWindow() == topLevel) return true;
+    SetForegroundWindow(topLevel);
+    return WaitUntil([&] { return GetForegroundWindow() == topLevel; }, timeout);
+}
+
+void Press(HWND topLevel, const Chord& chord)
+{
+    if (!BringToFront(topLevel)) throw DriverError("the window does not come to the foreground");
+    std::vector<INPUT> inputs;
+    auto key = [&](WORD vk, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    std::vector<WORD> modifiers;
+    if (chord.ctrl) modifiers.push_back(VK_CONTROL);
+    if (chord.alt) modifiers.push_back(VK_MENU);
+    if (chord.shift) modifiers.push_back(VK_SHIFT);
+    for (WORD m : modifiers) key(m, false);
+    key(chord.key, false);
+    key(chord.key, true);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) key(*it, true);
+    UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    if (sent != inputs.size()) Fail("SendInput");
+}
+
+void PostAltLetter(HWND dialog, wchar_t letter)
+{
+    HWND target = FocusOf(dialog);
+    if (!target || (target != dialog && !IsChild(dialog, target))) target = dialog;
+    const auto vk = static_cast<WORD>(LOBYTE(VkKeyScanW(static_cast<wchar_t>(std::towupper(letter)))));
+    const auto scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    const LPARAM altDown = 1 | (scan << 16) | (LPARAM{1} << 29);
+    // The dialog loop translates the key-down itself, which yields the WM_SYSCHAR that names the mnemonic;
+    // posting a WM_SYSCHAR of our own as well would press the button twice.
+    Post(target, WM_SYSKEYDOWN, vk, altDown);
+    Post(target, WM_SYSKEYUP, vk, altDown | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+}
+
+// --- Pictures --------------------------------------------------------------------------------------------
+
+void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
+{
+    RECT rc{};
+    if (!GetWindowRect(hwnd, &rc)) Fail("GetWindowRect");
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    if (width <= 0 || height <= 0) throw DriverError("the window has no area to capture");
+
+    ScreenDc screen(GetDC(nullptr));
+    MemoryDc memory(CreateCompatibleDC(screen.get()));
+    if (!screen || !memory) Fail("no device context for the capture");
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;   // top-down, as WIC expects rows
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject dib(CreateDIBSection(screen.get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) Fail("CreateDIBSection");
+    const UINT stride = static_cast<UINT>(width) * 4, size = stride * static_cast<UINT>(height);
+
+    // The window may still be painting (or its pixels on their way to the X server): take pictures until two
+    // in a row agree.
+    std::vector<BYTE> previous, current(size);
+    {
+        Selection selected(memory.get(), dib.get());
+        WaitUntil(
+            [&] {
+                if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rc.left, rc.top, SRCCOPY | CAPTUREBLT))
+                    Fail("BitBlt");
+                GdiFlush();
+                std::copy_n(static_cast<const BYTE*>(bits), size, current.begin());
+                bool stable = current == previous;
+                previous = current;
+                return stable;
+            },
+            timeout, Millis{100});
+    }
+
+    ComScope com;
+    ComPtr<IWICImagingFactory> factory;
+    Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)),
+          "creating the imaging factory");
+    ComPtr<IWICBitmap> bitmap;
+    Check(factory->CreateBitmapFromMemory(static_cast<UINT>(width), static_cast<UINT>(height),
+                                          GUID_WICPixelFormat32bppBGR, stride, size, previous.data(), &bitmap),
+          "CreateBitmapFromMemory");
+    ComPtr<IWICStream> stream;
+    Check(factory->CreateStream(&stream), "CreateStream");
+    Check(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE), ("opening " + Narrow(path)).c_str());
+    ComPtr<IWICBitmapEncoder> encoder;
+    Check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder), "CreateEncoder");
+    Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), "encoder Initialize");
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
+    Check(encoder->CreateNewFrame(&frame, &options), "CreateNewFrame");
+    Check(frame->Initialize(options.Get()), "frame Initialize");
+    Check(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)), "SetSize");
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;   // no alpha: the screen has none
+    Check(frame->SetPixelFormat(&format), "SetPixelFormat");
+    Check(frame->WriteSource(bitmap.Get(), nullptr), "WriteSource");
+    Check(frame->Commit(), "frame Commit");
+    Check(encoder->Commit(), "encoder Commit");
+}
+
+}  // namespace zem::ui

@@ -1,0 +1,151 @@
+// Drives a real program from a test process under Wine: starts it, finds its windows, reads and pokes its
+// controls across the process boundary, answers its message boxes, types at it and photographs it.
+//
+// Everything that waits takes a time-out and polls; a wait that runs out returns an empty result, so the
+// caller decides whether that is a failure. A window that stops answering a message is a failure of the
+// program under test and raises DriverError, as does anything the driver itself cannot do.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zem::ui {
+
+using Millis = std::chrono::milliseconds;
+
+// The first program started in a fresh prefix can take many seconds while Wine sets itself up.
+inline constexpr Millis kWait{30000};
+// How long a single message may take before the receiving window counts as hung.
+inline constexpr Millis kAnswer{5000};
+
+class DriverError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Folder of the running executable, ending with a backslash.
+std::wstring ExeFolder();
+
+// Polls cond every `every` until it holds or the time-out passes; returns whether it held.
+bool WaitUntil(const std::function<bool()>& cond, Millis timeout = kWait, Millis every = Millis{25});
+
+struct StartOptions {
+    std::wstring arguments;    // command-line tail, after the quoted program path
+    std::wstring workingDir;   // empty: the caller's
+    // Variables set (or, with an empty value, removed) on top of the caller's environment.
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+};
+
+struct MessageBoxInfo {
+    std::wstring caption;
+    std::wstring text;
+    bool hasIcon = false;
+    std::vector<std::pair<int, std::wstring>> buttons;   // control id and caption, in z-order
+};
+
+// A started program. The destructor ends it if it still runs, so a failing test leaves nothing behind.
+class DriverProcess {
+public:
+    static DriverProcess Start(const std::wstring& exePath, const StartOptions& options = {});
+    // Starts the named program from the folder of the running executable.
+    static DriverProcess StartBeside(const std::wstring& exeName, const StartOptions& options = {});
+
+    DriverProcess(DriverProcess&& other) noexcept;
+    DriverProcess& operator=(DriverProcess&& other) noexcept;
+    DriverProcess(const DriverProcess&) = delete;
+    DriverProcess& operator=(const DriverProcess&) = delete;
+    ~DriverProcess();
+
+    DWORD Id() const { return id_; }
+    bool Running() const;
+    // The exit code, or nothing when the process still runs after the time-out.
+    std::optional<DWORD> WaitExit(Millis timeout = kWait) const;
+    void Kill();
+
+    // Top-level windows of the process, optionally of one class; hidden ones only when asked.
+    std::vector<HWND> Windows(const wchar_t* className = nullptr, bool includeHidden = false) const;
+    // First visible top-level window that satisfies match, or null after the time-out.
+    HWND WaitWindow(const std::function<bool(HWND)>& match, Millis timeout = kWait) const;
+    // Visible top-level window of that class and caption (null caption: any).
+    HWND WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout = kWait) const;
+
+    std::vector<HWND> MessageBoxes() const;
+    HWND WaitMessageBox(Millis timeout = kWait) const;
+
+    // Lets the process reach its message loop, then checks that every visible window answers.
+    bool WaitIdle(Millis timeout = kWait) const;
+
+private:
+    DriverProcess(HANDLE process, DWORD id) : process_(process), id_(id) {}
+    void Close() noexcept;
+
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// --- Windows of any process ---------------------------------------------------------------------------
+
+std::wstring ClassName(HWND hwnd);
+LONG_PTR Style(HWND hwnd);
+// Sends and waits at most `answer`; a window that does not answer in time raises DriverError.
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Millis answer = kAnswer);
+// Posts; use it for anything that may open a modal window in the receiver, which would block a send.
+void Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// Window text through WM_GETTEXT: the system converts an ANSI window's text to UTF-16 for us.
+std::wstring Text(HWND hwnd);
+// The same text as the receiver's code page sees it (the receiver must share the caller's code page).
+std::string TextAnsi(HWND hwnd);
+HWND Item(HWND dialog, int id);   // raises DriverError when the dialog has no such control
+std::wstring ItemText(HWND dialog, int id);
+std::vector<std::wstring> ComboItems(HWND combo);
+
+// Control of the window's thread that has the keyboard focus, or null.
+HWND FocusOf(HWND anyWindowOfThread);
+
+// Presses a button the way a mouse click would (posted BM_CLICK).
+void Click(HWND button);
+// Tells the dialog that the control with this id was clicked (posted WM_COMMAND/BN_CLICKED).
+void Command(HWND dialog, int id);
+
+// --- Message boxes ---------------------------------------------------------------------------------------
+
+// A top-level dialog made like the system's message box: buttons, the text static 0xFFFF and the icon
+// static (0x14 on Windows, 0x440 on Wine 8).
+bool IsMessageBox(HWND hwnd);
+MessageBoxInfo ReadMessageBox(HWND box);
+// Presses the box's button with that id; raises DriverError when the box has none.
+void Answer(HWND box, int buttonId);
+
+// --- Keyboard --------------------------------------------------------------------------------------------
+
+struct Chord {
+    WORD key;              // virtual key
+    bool alt = false;
+    bool ctrl = false;
+    bool shift = false;
+};
+
+// Makes the window the foreground window, so that hardware input reaches its thread.
+bool BringToFront(HWND topLevel, Millis timeout = kAnswer);
+// Real input through SendInput to the foreground window, after bringing topLevel to the front. This is
+// the only way to get what the system derives from hardware keys (F1 becomes WM_HELP).
+void Press(HWND topLevel, const Chord& chord);
+// Alt+letter as the posted WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP that the keyboard would produce, sent to
+// the control with the focus. Needs no foreground window; the dialog's own loop turns it into a mnemonic.
+void PostAltLetter(HWND dialog, wchar_t letter);
+
+// --- Pictures --------------------------------------------------------------------------------------------
+
+// Copies the window's rectangle from the screen, once two captures in a row agree (painting done), and
+// writes it as PNG. The window should be on top; raises DriverError on failure.
+void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout = kAnswer);
+
+}  // namespace zem::ui
