@@ -45,8 +45,10 @@ inline zem::ui::MessageBoxInfo AnswerMessageBox(DWORD threadId, int buttonId)
 #include "WebInstallDlg.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 inline std::string WindowTextAnsi(HWND hwnd)
 {
@@ -60,9 +62,12 @@ inline std::string WindowTextAnsi(HWND hwnd)
 class MainDialogRun
 {
 public:
-    MainDialogRun()
+    // prepare runs on the dialog's thread before the dialog is made; what it returns lives until the
+    // dialog has ended (a class object registered for that thread, say).
+    explicit MainDialogRun(std::function<std::shared_ptr<void>()> prepare = nullptr)
     {
-        m_ui = std::thread([this] {
+        m_ui = std::thread([this, prepare] {
+            std::shared_ptr<void> prepared = prepare ? prepare() : nullptr;
             CWebInstallDlg dialog;
             dlg = &dialog;
             uiThreadId = ::GetCurrentThreadId();
@@ -74,7 +79,10 @@ public:
             if (uiThreadId == 0)
                 return false;
             if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
+            {
+                startupMessages.push_back(zem::ui::ReadMessageBox(box));
                 zem::ui::Answer(box, IDOK);
+            }
             hFound = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; });
             return hFound != nullptr;
         });
@@ -94,6 +102,7 @@ public:
 
     std::atomic<CWebInstallDlg*> dlg{nullptr};
     HWND hDlg = nullptr;
+    std::vector<zem::ui::MessageBoxInfo> startupMessages;   // the boxes shown before the dialog came up
     std::atomic<DWORD> uiThreadId{0};
 
 private:
