@@ -10,28 +10,24 @@ namespace {
 const DWORD kReadWrite = METADATA_PERMISSION_READ | METADATA_PERMISSION_WRITE;
 const DWORD kTimeoutMs = 1000;
 
-HRESULT SetString(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, LPCWSTR pszValue)
+// Writes one value of the new virtual directory on the opened key itself.
+HRESULT SetValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, DWORD dwDataType,
+                 const void* pData, DWORD cbData)
 {
     METADATA_RECORD record = {};
     record.dwMDIdentifier = dwIdentifier;
     record.dwMDAttributes = METADATA_INHERIT;
     record.dwMDUserType = IIS_MD_UT_FILE;
-    record.dwMDDataType = STRING_METADATA;
-    record.dwMDDataLen = static_cast<DWORD>((wcslen(pszValue) + 1) * sizeof(WCHAR));
-    record.pbMDData = reinterpret_cast<unsigned char*>(const_cast<LPWSTR>(pszValue));
+    record.dwMDDataType = dwDataType;
+    record.dwMDDataLen = cbData;
+    record.pbMDData = static_cast<unsigned char*>(const_cast<void*>(pData));
     return pAdminBase->SetData(hKey, L"/", &record);
 }
 
-HRESULT SetDword(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, DWORD dwValue)
+HRESULT SetString(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, LPCWSTR pszValue)
 {
-    METADATA_RECORD record = {};
-    record.dwMDIdentifier = dwIdentifier;
-    record.dwMDAttributes = METADATA_INHERIT;
-    record.dwMDUserType = IIS_MD_UT_FILE;
-    record.dwMDDataType = DWORD_METADATA;
-    record.dwMDDataLen = sizeof(DWORD);
-    record.pbMDData = reinterpret_cast<unsigned char*>(&dwValue);
-    return pAdminBase->SetData(hKey, L"/", &record);
+    return SetValue(pAdminBase, hKey, dwIdentifier, STRING_METADATA, pszValue,
+                    static_cast<DWORD>((wcslen(pszValue) + 1) * sizeof(WCHAR)));
 }
 
 } // namespace
@@ -82,7 +78,8 @@ HRESULT CreateWebVirtualDir(int nSite, LPCWSTR pszName, LPCWSTR pszPath, LPCWSTR
     hr = SetString(pAdminBase, dir.Handle(), MD_KEY_TYPE, L"IIsWebVirtualDir");
     if (FAILED(hr))
         return hr;
-    hr = SetDword(pAdminBase, dir.Handle(), MD_ACCESS_PERM, MD_ACCESS_READ);
+    const DWORD dwAccess = MD_ACCESS_READ;
+    hr = SetValue(pAdminBase, dir.Handle(), MD_ACCESS_PERM, DWORD_METADATA, &dwAccess, sizeof(dwAccess));
     if (FAILED(hr))
         return hr;
     if (pszDefaultDocs)

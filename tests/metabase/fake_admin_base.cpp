@@ -25,18 +25,17 @@ std::wstring Join(const std::wstring& base, LPCWSTR rel)
     return joined;
 }
 
-class FakeAdminBase : public IMSAdminBaseW
+// IUnknown for an object with one interface besides IUnknown.
+template <class Interface>
+class ComObject : public Interface
 {
 public:
-    explicit FakeAdminBase(FakeMetabase& m) : m_m(m) { ++m_m.liveObjects; }
-    virtual ~FakeAdminBase() { --m_m.liveObjects; }
-
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
     {
         *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IMSAdminBase_W)
+        if (riid != IID_IUnknown && riid != m_iid)
             return E_NOINTERFACE;
-        *ppv = static_cast<IMSAdminBaseW*>(this);
+        *ppv = static_cast<Interface*>(this);
         AddRef();
         return S_OK;
     }
@@ -48,6 +47,21 @@ public:
             delete this;
         return static_cast<ULONG>(refs);
     }
+
+protected:
+    explicit ComObject(REFIID iid) : m_iid(iid) {}
+    virtual ~ComObject() = default;
+
+private:
+    const IID m_iid;
+    std::atomic<LONG> m_refs{1};
+};
+
+class FakeAdminBase : public ComObject<IMSAdminBaseW>
+{
+public:
+    explicit FakeAdminBase(FakeMetabase& m) : ComObject(IID_IMSAdminBase_W), m_m(m) { ++m_m.liveObjects; }
+    ~FakeAdminBase() override { --m_m.liveObjects; }
 
     HRESULT WINAPI OpenKey(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD dwAccess, DWORD, PMETADATA_HANDLE phNew) override
     {
@@ -178,34 +192,14 @@ private:
     }
 
     FakeMetabase& m_m;
-    std::atomic<LONG> m_refs{1};
     std::map<METADATA_HANDLE, std::wstring> m_handles;
     METADATA_HANDLE m_nextHandle = 100;
 };
 
-class FakeFactory : public IClassFactory
+class FakeFactory : public ComObject<IClassFactory>
 {
 public:
-    explicit FakeFactory(FakeMetabase& m) : m_m(m) {}
-    virtual ~FakeFactory() = default;
-
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG WINAPI AddRef() override { return static_cast<ULONG>(++m_refs); }
-    ULONG WINAPI Release() override
-    {
-        LONG refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return static_cast<ULONG>(refs);
-    }
+    explicit FakeFactory(FakeMetabase& m) : ComObject(IID_IClassFactory), m_m(m) {}
     HRESULT WINAPI CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
         *ppv = nullptr;
@@ -222,7 +216,6 @@ public:
 
 private:
     FakeMetabase& m_m;
-    std::atomic<LONG> m_refs{1};
 };
 
 } // namespace
