@@ -1,0 +1,532 @@
+#include "MetaXml.h"
+
+#include "Schema.h"
+
+#include <iiscnfg.h>
+#include <mddefw.h>
+#include <objbase.h>
+#include <shlwapi.h>
+#include <wrl/client.h>
+#include <xmllite.h>
+
+#include <functional>
+#include <wctype.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace iisadmin {
+
+namespace {
+
+const wchar_t kNamespace[] = L"urn:microsoft-catalog:XML_Metabase_V64_0";
+const wchar_t kRootElement[] = L"IIS_ROOT";
+const wchar_t kUntypedElement[] = L"IIsConfigObject";
+const wchar_t kHexEncoding[] = L"hex";
+
+const HRESULT kNotAMetabase = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
+// ---- reading ----------------------------------------------------------------------------------------
+
+class XmlIn
+{
+public:
+    explicit XmlIn(IXmlReader* reader) : m_reader(reader) {}
+
+    // Moves to the next node; S_FALSE at the end of the document.
+    HRESULT Next(XmlNodeType& type) { return m_reader->Read(&type); }
+
+    // On an element: its local name, its attributes and whether it has content to walk.
+    HRESULT Element(std::wstring& name, Attributes& attributes, bool& empty)
+    {
+        const wchar_t* text = nullptr;
+        HRESULT hr = m_reader->GetLocalName(&text, nullptr);
+        if (FAILED(hr))
+            return hr;
+        name = text;
+        empty = m_reader->IsEmptyElement() != FALSE;
+        attributes.clear();
+        for (hr = m_reader->MoveToFirstAttribute(); hr == S_OK; hr = m_reader->MoveToNextAttribute()) {
+            // Namespace declarations and prefixed attributes are no part of a key.
+            const wchar_t* prefix = nullptr;
+            UINT prefixLength = 0;
+            if (SUCCEEDED(m_reader->GetPrefix(&prefix, &prefixLength)) && prefixLength)
+                continue;
+            const wchar_t* localName = nullptr;
+            const wchar_t* value = nullptr;
+            UINT valueLength = 0;
+            HRESULT hrName = m_reader->GetLocalName(&localName, nullptr);
+            if (FAILED(hrName))
+                return hrName;
+            if (wcscmp(localName, L"xmlns") == 0)
+                continue;
+            HRESULT hrValue = m_reader->GetValue(&value, &valueLength);
+            if (FAILED(hrValue))
+                return hrValue;
+            attributes.emplace_back(localName, std::wstring(value, valueLength));
+        }
+        if (FAILED(hr))
+            return hr;
+        HRESULT hrMove = m_reader->MoveToElement();
+        return FAILED(hrMove) ? hrMove : S_OK;
+    }
+
+    // Walks the content of the element just read by Element (not an empty one) up to its end tag,
+    // handing each child element to onChild, which must consume it whole; text is appended to text.
+    HRESULT Children(const std::function<HRESULT(const std::wstring&, const Attributes&, bool)>& onChild,
+                     std::wstring* text = nullptr)
+    {
+        for (;;) {
+            XmlNodeType type;
+            HRESULT hr = Next(type);
+            if (FAILED(hr))
+                return hr;
+            if (hr == S_FALSE)
+                return kNotAMetabase;
+            if (type == XmlNodeType_EndElement)
+                return S_OK;
+            if (type == XmlNodeType_Element) {
+                std::wstring name;
+                Attributes attributes;
+                bool empty = false;
+                hr = Element(name, attributes, empty);
+                if (FAILED(hr))
+                    return hr;
+                hr = onChild(name, attributes, empty);
+                if (FAILED(hr))
+                    return hr;
+            } else if (text && (type == XmlNodeType_Text || type == XmlNodeType_CDATA)) {
+                // Whitespace between elements is layout, which the writer makes anew.
+                const wchar_t* value = nullptr;
+                UINT length = 0;
+                hr = m_reader->GetValue(&value, &length);
+                if (FAILED(hr))
+                    return hr;
+                text->append(value, length);
+            }
+        }
+    }
+
+    HRESULT Skip(bool empty)
+    {
+        if (empty)
+            return S_OK;
+        return Children([this](const std::wstring&, const Attributes&, bool childEmpty) { return Skip(childEmpty); });
+    }
+
+    HRESULT Verbatim(const std::wstring& name, const Attributes& attributes, bool empty, VerbatimElement& element)
+    {
+        element.name = name;
+        element.attributes = attributes;
+        if (empty)
+            return S_OK;
+        return Children(
+            [this, &element](const std::wstring& childName, const Attributes& childAttributes, bool childEmpty) {
+                element.children.emplace_back();
+                return Verbatim(childName, childAttributes, childEmpty, element.children.back());
+            },
+            &element.text);
+    }
+
+private:
+    IXmlReader* m_reader;
+};
+
+const std::wstring* FindAttribute(const Attributes& attributes, const wchar_t* name)
+{
+    for (const auto& attribute : attributes)
+        if (attribute.first == name)
+            return &attribute.second;
+    return nullptr;
+}
+
+Item MakeItem(DWORD id, DWORD dataType, DWORD userType, DWORD attributes, std::vector<BYTE> data)
+{
+    Item item;
+    item.id = id;
+    item.dataType = dataType;
+    item.userType = userType;
+    item.attributes = attributes;
+    item.data = std::move(data);
+    return item;
+}
+
+std::vector<BYTE> StringBytes(const std::wstring& text)
+{
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+}
+
+HRESULT ReadCustom(const Attributes& attributes, Key& key)
+{
+    const std::wstring* idText = FindAttribute(attributes, L"ID");
+    wchar_t* end = nullptr;
+    if (!idText || idText->empty())
+        return kNotAMetabase;
+    unsigned long id = wcstoul(idText->c_str(), &end, 10);
+    if (*end)
+        return kNotAMetabase;
+
+    // What the element leaves out comes from the schema; an identifier the schema does not know has
+    // no defaults, and a plain string with no attributes is the least surprising reading.
+    const PropertySchema* schema = FindProperty(static_cast<DWORD>(id));
+    DWORD dataType = schema ? schema->dataType : static_cast<DWORD>(STRING_METADATA);
+    DWORD userType = schema ? schema->userType : IIS_MD_UT_SERVER;
+    DWORD itemAttributes = schema ? schema->attributes : METADATA_NO_ATTRIBUTES;
+    if (const std::wstring* text = FindAttribute(attributes, L"Type"))
+        if (!ParseDataType(*text, dataType))
+            return kNotAMetabase;
+    if (const std::wstring* text = FindAttribute(attributes, L"UserType"))
+        if (!ParseUserType(*text, userType))
+            return kNotAMetabase;
+    if (const std::wstring* text = FindAttribute(attributes, L"Attributes"))
+        if (!ParseAttributes(*text, itemAttributes))
+            return kNotAMetabase;
+
+    static const std::wstring kEmpty;
+    const std::wstring* value = FindAttribute(attributes, L"Value");
+    const std::wstring* encoding = FindAttribute(attributes, L"ValueEncoding");
+    std::vector<BYTE> data;
+    bool parsed = encoding && SameText(*encoding, kHexEncoding)
+                      ? ParseHexText(value ? *value : kEmpty, data)
+                      : ParseValueText(value ? *value : kEmpty, dataType,
+                                       schema && schema->dataType == dataType ? schema : nullptr, data);
+    if (!parsed)
+        return kNotAMetabase;
+    key.SetItem(MakeItem(static_cast<DWORD>(id), dataType, userType, itemAttributes, std::move(data)));
+    return S_OK;
+}
+
+HRESULT ReadKey(XmlIn& in, const std::wstring& elementName, const Attributes& attributes, bool empty, Tree& tree)
+{
+    const std::wstring* location = FindAttribute(attributes, L"Location");
+    if (!location)
+        return kNotAMetabase;
+    // "." is IIS_Global: settings of the file itself, not a key. Kept as read.
+    if (*location == L".") {
+        tree.verbatim.emplace_back();
+        return in.Verbatim(elementName, attributes, empty, tree.verbatim.back());
+    }
+    KeyPath path = SplitPath(location->c_str());
+    for (const std::wstring& name : path)
+        if (name.size() > kMaxNameLength)
+            return kNotAMetabase;
+
+    // A key may come after its children or twice; the later element adds to what is known.
+    Key& key = EnsureKey(tree.root, path);
+    if (elementName != kRootElement && elementName != kUntypedElement)
+        key.SetItem(MakeItem(MD_KEY_TYPE, STRING_METADATA, IIS_MD_UT_SERVER, METADATA_NO_ATTRIBUTES,
+                             StringBytes(elementName)));
+    for (const auto& attribute : attributes) {
+        if (attribute.first == L"Location")
+            continue;
+        const PropertySchema* schema = FindProperty(attribute.first);
+        if (!schema) {
+            key.unknownAttributes.push_back(attribute);
+            continue;
+        }
+        std::vector<BYTE> data;
+        if (!ParseValueText(attribute.second, schema->dataType, schema, data))
+            return kNotAMetabase;
+        key.SetItem(MakeItem(schema->id, schema->dataType, schema->userType, schema->attributes, std::move(data)));
+    }
+    if (empty)
+        return S_OK;
+    return in.Children([&in, &key](const std::wstring& name, const Attributes& childAttributes, bool childEmpty) {
+        if (name != L"Custom")
+            return in.Skip(childEmpty);
+        HRESULT hr = ReadCustom(childAttributes, key);
+        if (FAILED(hr))
+            return hr;
+        return in.Skip(childEmpty);
+    });
+}
+
+// ---- writing ----------------------------------------------------------------------------------------
+
+// Wine's XmlLite writes attribute values exactly as given, where Windows' escapes them; ask the writer
+// once which it does, so the text is escaped exactly once on either.
+HRESULT ProbeAttributeEscaping(bool& escapes)
+{
+    ComPtr<IStream> stream;
+    stream.Attach(::SHCreateMemStream(nullptr, 0));
+    if (!stream)
+        return E_OUTOFMEMORY;
+    ComPtr<IXmlWriter> writer;
+    HRESULT hr = ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = writer->SetOutput(stream.Get())) ||
+        FAILED(hr = writer->WriteStartElement(nullptr, L"a", nullptr)) ||
+        FAILED(hr = writer->WriteAttributeString(nullptr, L"b", nullptr, L"&")) ||
+        FAILED(hr = writer->WriteEndElement()) || FAILED(hr = writer->Flush()))
+        return hr;
+    STATSTG stat = {};
+    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)))
+        return hr;
+    std::string output(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
+    LARGE_INTEGER start = {};
+    ULONG read = 0;
+    if (FAILED(hr = stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
+        FAILED(hr = stream->Read(&output[0], static_cast<ULONG>(output.size()), &read)))
+        return hr;
+    escapes = output.find("&amp;") != std::string::npos;
+    return S_OK;
+}
+
+std::wstring EscapeAttribute(const std::wstring& text)
+{
+    std::wstring escaped;
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'&': escaped += L"&amp;"; break;
+        case L'<': escaped += L"&lt;"; break;
+        case L'>': escaped += L"&gt;"; break;
+        case L'"': escaped += L"&quot;"; break;
+        default: escaped += c; break;
+        }
+    }
+    return escaped;
+}
+
+class XmlOut
+{
+public:
+    XmlOut(IXmlWriter* writer, bool writerEscapes) : m_writer(writer), m_writerEscapes(writerEscapes) {}
+
+    HRESULT Start(const std::wstring& name) { return m_writer->WriteStartElement(nullptr, name.c_str(), nullptr); }
+    HRESULT End() { return m_writer->WriteEndElement(); }
+    HRESULT FullEnd() { return m_writer->WriteFullEndElement(); }
+    HRESULT Text(const std::wstring& text) { return text.empty() ? S_OK : m_writer->WriteString(text.c_str()); }
+    HRESULT Attribute(const std::wstring& name, const std::wstring& value)
+    {
+        return m_writer->WriteAttributeString(nullptr, name.c_str(), nullptr,
+                                              m_writerEscapes ? value.c_str() : EscapeAttribute(value).c_str());
+    }
+
+private:
+    IXmlWriter* m_writer;
+    bool m_writerEscapes;
+};
+
+HRESULT WriteVerbatim(XmlOut& out, const VerbatimElement& element)
+{
+    HRESULT hr = out.Start(element.name);
+    for (size_t i = 0; SUCCEEDED(hr) && i < element.attributes.size(); ++i)
+        hr = out.Attribute(element.attributes[i].first, element.attributes[i].second);
+    if (SUCCEEDED(hr))
+        hr = out.Text(element.text);
+    for (size_t i = 0; SUCCEEDED(hr) && i < element.children.size(); ++i)
+        hr = WriteVerbatim(out, element.children[i]);
+    if (SUCCEEDED(hr))
+        hr = out.FullEnd();
+    return hr;
+}
+
+bool IsElementName(const std::wstring& name)
+{
+    if (name.empty() || !(iswalpha(name[0]) || name[0] == L'_'))
+        return false;
+    for (wchar_t c : name)
+        if (!(iswalnum(c) || c == L'_' || c == L'-' || c == L'.'))
+            return false;
+    return true;
+}
+
+// The element name a key is written under, and whether its KeyType still needs a Custom element to come
+// back exactly (other attributes or user type than the schema's, or a name the element cannot carry).
+std::wstring KeyElementName(const Key& key, bool isRoot, const Item*& keyTypeCustom)
+{
+    const Item* keyType = key.FindItem(MD_KEY_TYPE);
+    if (keyType && (keyType->attributes & METADATA_VOLATILE))
+        keyType = nullptr;
+    keyTypeCustom = keyType;
+    if (isRoot || !keyType || keyType->dataType != STRING_METADATA)
+        return isRoot ? kRootElement : kUntypedElement;
+    std::wstring name;
+    if (!ValueText(keyType->dataType, keyType->data, nullptr, name) || !IsElementName(name) ||
+        name == kRootElement || name == kUntypedElement)
+        return kUntypedElement;
+    if (keyType->userType == IIS_MD_UT_SERVER && keyType->attributes == METADATA_NO_ATTRIBUTES)
+        keyTypeCustom = nullptr;
+    return name;
+}
+
+HRESULT WriteCustom(XmlOut& out, const Item& item)
+{
+    const PropertySchema* schema = FindProperty(item.id);
+    std::wstring value;
+    bool asText = ValueText(item.dataType, item.data, schema && schema->dataType == item.dataType ? schema : nullptr, value);
+    HRESULT hr = out.Start(L"Custom");
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"Name", schema ? schema->name : L"UnknownName_" + std::to_wstring(item.id));
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"ID", std::to_wstring(item.id));
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"Value", asText ? value : HexText(item.data));
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"Type", DataTypeName(item.dataType));
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"UserType", UserTypeText(item.userType));
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"Attributes", AttributesText(item.attributes));
+    // Text the file cannot carry goes as the bytes themselves; IIS never writes this attribute.
+    if (SUCCEEDED(hr) && !asText)
+        hr = out.Attribute(L"ValueEncoding", kHexEncoding);
+    if (SUCCEEDED(hr))
+        hr = out.End();
+    return hr;
+}
+
+HRESULT WriteKey(XmlOut& out, const Key& key, KeyPath& path)
+{
+    const Item* keyTypeCustom = nullptr;
+    std::wstring elementName = KeyElementName(key, path.empty(), keyTypeCustom);
+    HRESULT hr = out.Start(elementName);
+    if (SUCCEEDED(hr))
+        hr = out.Attribute(L"Location", FormatPath(path));
+
+    std::vector<const Item*> customs;
+    if (keyTypeCustom)
+        customs.push_back(keyTypeCustom);
+    for (const Item& item : key.items) {
+        if (FAILED(hr))
+            return hr;
+        if (item.id == MD_KEY_TYPE || (item.attributes & METADATA_VOLATILE))
+            continue;
+        const PropertySchema* schema = FindProperty(item.id);
+        std::wstring text;
+        if (schema && item.dataType == schema->dataType && item.userType == schema->userType &&
+            item.attributes == schema->attributes && ValueText(item.dataType, item.data, schema, text))
+            hr = out.Attribute(schema->name, text);
+        else
+            customs.push_back(&item);
+    }
+    for (const auto& attribute : key.unknownAttributes) {
+        if (FAILED(hr))
+            return hr;
+        if (attribute.first != L"Location" && !FindProperty(attribute.first))
+            hr = out.Attribute(attribute.first, attribute.second);
+    }
+    for (const Item* item : customs) {
+        if (FAILED(hr))
+            return hr;
+        hr = WriteCustom(out, *item);
+    }
+    if (SUCCEEDED(hr))
+        hr = out.FullEnd();
+    // Parents before children, so a reader meets each key before the keys below it.
+    for (const auto& child : key.children) {
+        if (FAILED(hr))
+            return hr;
+        path.push_back(child->name);
+        hr = WriteKey(out, *child, path);
+        path.pop_back();
+    }
+    return hr;
+}
+
+} // namespace
+
+HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
+{
+    tree = Tree();
+    ComPtr<IStream> stream;
+    stream.Attach(::SHCreateMemStream(bytes, static_cast<UINT>(size)));
+    if (!stream)
+        return E_OUTOFMEMORY;
+    ComPtr<IXmlReader> reader;
+    HRESULT hr = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
+        FAILED(hr = reader->SetInput(stream.Get())))
+        return hr;
+
+    XmlIn in(reader.Get());
+    bool sawConfiguration = false;
+    for (;;) {
+        XmlNodeType type;
+        hr = in.Next(type);
+        if (FAILED(hr))
+            return hr;
+        if (hr == S_FALSE)
+            break;
+        if (type != XmlNodeType_Element)
+            continue;
+        std::wstring name;
+        Attributes attributes;
+        bool empty = false;
+        if (FAILED(hr = in.Element(name, attributes, empty)))
+            return hr;
+        if (name != L"configuration")
+            return kNotAMetabase;
+        sawConfiguration = true;
+        if (empty)
+            continue;
+        hr = in.Children([&](const std::wstring& childName, const Attributes&, bool childEmpty) -> HRESULT {
+            if (childName != L"MBProperty" || childEmpty)
+                return in.Skip(childEmpty);
+            return in.Children([&](const std::wstring& keyElement, const Attributes& keyAttributes, bool keyEmpty) {
+                return ReadKey(in, keyElement, keyAttributes, keyEmpty, tree);
+            });
+        });
+        if (FAILED(hr))
+            return hr;
+    }
+    return sawConfiguration ? S_OK : kNotAMetabase;
+}
+
+HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
+{
+    struct Escaping
+    {
+        HRESULT probe;
+        bool writerEscapes;
+    };
+    static const Escaping escaping = [] {
+        Escaping e = { S_OK, false };
+        e.probe = ProbeAttributeEscaping(e.writerEscapes);
+        return e;
+    }();
+    if (FAILED(escaping.probe))
+        return escaping.probe;
+
+    ComPtr<IStream> stream;
+    stream.Attach(::SHCreateMemStream(nullptr, 0));
+    if (!stream)
+        return E_OUTOFMEMORY;
+    ComPtr<IXmlWriter> writer;
+    HRESULT hr = ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
+    if (FAILED(hr))
+        return hr;
+    // The writer lays the file out itself: Wine's refuses whitespace written between elements.
+    if (FAILED(hr = writer->SetOutput(stream.Get())) || FAILED(hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE)) ||
+        FAILED(hr = writer->WriteStartDocument(XmlStandalone_Omit)))
+        return hr;
+
+    XmlOut out(writer.Get(), escaping.writerEscapes);
+    if (FAILED(hr = writer->WriteStartElement(nullptr, L"configuration", kNamespace)) ||
+        FAILED(hr = out.Start(L"MBProperty")))
+        return hr;
+    for (const VerbatimElement& element : tree.verbatim)
+        if (FAILED(hr = WriteVerbatim(out, element)))
+            return hr;
+    KeyPath path;
+    if (FAILED(hr = WriteKey(out, tree.root, path)) || FAILED(hr = out.FullEnd()) || FAILED(hr = out.FullEnd()) ||
+        FAILED(hr = writer->WriteEndDocument()) || FAILED(hr = writer->Flush()))
+        return hr;
+
+    STATSTG stat = {};
+    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)))
+        return hr;
+    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+    LARGE_INTEGER start = {};
+    ULONG read = 0;
+    if (FAILED(hr = stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
+        FAILED(hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)))
+        return hr;
+    bytes.resize(read);
+    return S_OK;
+}
+
+} // namespace iisadmin

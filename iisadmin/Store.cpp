@@ -1,0 +1,244 @@
+#include "Store.h"
+
+#include "MetaXml.h"
+
+#include <vector>
+
+namespace iisadmin {
+
+namespace {
+
+const DWORD kFileMutexTimeoutMs = 30000;
+// Replacing fails while another program has the file open; such a reader is done soon.
+const int kReplaceAttempts = 40;
+const DWORD kReplaceRetryMs = 25;
+
+HRESULT StorePath(std::wstring& path)
+{
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD length = ::GetEnvironmentVariableW(L"ZEM_METABASE_PATH", buffer, ARRAYSIZE(buffer));
+    if (length && length < ARRAYSIZE(buffer)) {
+        wchar_t full[MAX_PATH * 4];
+        DWORD fullLength = ::GetFullPathNameW(buffer, ARRAYSIZE(full), full, nullptr);
+        if (!fullLength || fullLength >= ARRAYSIZE(full))
+            return fullLength ? HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) : LastErrorResult();
+        path = full;
+        return S_OK;
+    }
+    UINT systemLength = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    if (!systemLength || systemLength >= MAX_PATH)
+        return LastErrorResult();
+    path = std::wstring(buffer) + L"\\inetsrv\\MetaBase.xml";
+    return S_OK;
+}
+
+// Kernel object names for a file: one per file, whatever the spelling of its path.
+std::wstring ScopeName(const std::wstring& path)
+{
+    std::wstring upper = path;
+    ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    unsigned long long hash = 14695981039346656037ull;   // FNV-1a
+    for (wchar_t c : upper) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    wchar_t name[64];
+    wsprintfW(name, L"Local\\ZemIisAdmin.%08lx%08lx", static_cast<unsigned long>(hash >> 32),
+              static_cast<unsigned long>(hash & 0xFFFFFFFF));
+    return name;
+}
+
+bool IsMissing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+} // namespace
+
+bool Store::Stamp::operator==(const Stamp& other) const
+{
+    // Every write replaces the file, so a new file index tells a new file even within one tick of the
+    // clock; size and time catch editors that rewrite in place.
+    if (exists != other.exists)
+        return false;
+    return !exists || (info.dwVolumeSerialNumber == other.info.dwVolumeSerialNumber &&
+                       info.nFileIndexHigh == other.info.nFileIndexHigh &&
+                       info.nFileIndexLow == other.info.nFileIndexLow &&
+                       info.nFileSizeHigh == other.info.nFileSizeHigh && info.nFileSizeLow == other.info.nFileSizeLow &&
+                       ::CompareFileTime(&info.ftLastWriteTime, &other.info.ftLastWriteTime) == 0);
+}
+
+HRESULT Store::Get(std::shared_ptr<Store>& store)
+{
+    std::wstring path;
+    HRESULT hr = StorePath(path);
+    if (FAILED(hr))
+        return hr;
+    static std::mutex registryMutex;
+    static std::map<std::wstring, std::shared_ptr<Store>> registry;
+    std::lock_guard<std::mutex> guard(registryMutex);
+    std::wstring scope = ScopeName(path);
+    auto it = registry.find(scope);
+    if (it != registry.end()) {
+        store = it->second;
+        return S_OK;
+    }
+    auto created = std::make_shared<Store>(path);
+    if (FAILED(hr = created->Open()))
+        return hr;
+    registry[scope] = created;
+    store = created;
+    return S_OK;
+}
+
+HRESULT Store::Open()
+{
+    std::wstring scope = ScopeName(m_path);
+    m_fileMutex.Reset(::CreateMutexW(nullptr, FALSE, (scope + L".file").c_str()));
+    if (!m_fileMutex)
+        return LastErrorResult();
+    return m_locks.Open(scope);
+}
+
+HRESULT Store::CurrentStamp(Stamp& stamp) const
+{
+    // No access asked: this works even while another program holds the file without sharing.
+    FileHandle file(::CreateFileW(m_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        DWORD error = ::GetLastError();
+        if (!IsMissing(error))
+            return HRESULT_FROM_WIN32(error);
+        stamp = Stamp();
+        return S_OK;
+    }
+    stamp.exists = true;
+    if (!::GetFileInformationByHandle(file.Get(), &stamp.info))
+        return LastErrorResult();
+    return S_OK;
+}
+
+HRESULT Store::Load(Tree& tree, Stamp& stamp) const
+{
+    FileHandle file(::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        DWORD error = ::GetLastError();
+        if (!IsMissing(error))
+            return HRESULT_FROM_WIN32(error);
+        stamp = Stamp();
+        tree = InitialTree();
+        return S_OK;
+    }
+    // Stamp and content from one open file: they belong together even if the file is replaced meanwhile.
+    stamp.exists = true;
+    if (!::GetFileInformationByHandle(file.Get(), &stamp.info))
+        return LastErrorResult();
+    if (stamp.info.nFileSizeHigh)
+        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    std::vector<BYTE> bytes(stamp.info.nFileSizeLow);
+    DWORD read = 0;
+    if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+        return LastErrorResult();
+    bytes.resize(read);
+    // An empty file holds no keys yet, like a missing one.
+    if (bytes.empty()) {
+        tree = InitialTree();
+        return S_OK;
+    }
+    return ReadMetabase(bytes.data(), bytes.size(), tree);
+}
+
+HRESULT Store::Refresh()
+{
+    MutexHold hold;
+    HRESULT hr = hold.Acquire(m_fileMutex.Get(), kFileMutexTimeoutMs);
+    if (FAILED(hr))
+        return hr;
+    return RefreshHoldingFile();
+}
+
+HRESULT Store::RefreshHoldingFile()
+{
+    Stamp stamp;
+    HRESULT hr = CurrentStamp(stamp);
+    if (FAILED(hr))
+        return hr;
+    if (m_loaded && stamp == m_stamp)
+        return m_status;
+
+    Tree fresh;
+    hr = Load(fresh, stamp);
+    m_loaded = true;
+    m_stamp = stamp;
+    m_status = hr;
+    if (FAILED(hr))
+        return hr;   // the tree in memory stays, unused, until the file can be read again
+    // This process's write regions: the file holds them as they were when the lock was taken.
+    for (const auto& region : m_writeRegions) {
+        const KeyPath& path = region.second;
+        Key* mine = FindKey(m_tree.root, path);
+        if (!mine || path.empty())
+            continue;
+        KeyPath parentPath(path.begin(), path.end() - 1);
+        Key& parent = EnsureKey(fresh.root, parentPath);
+        parent.RemoveChild(path.back());
+        parent.children.push_back(std::make_unique<Key>(std::move(*mine)));
+    }
+    m_tree = std::move(fresh);
+    return S_OK;
+}
+
+HRESULT Store::Flush()
+{
+    MutexHold hold;
+    HRESULT hr = hold.Acquire(m_fileMutex.Get(), kFileMutexTimeoutMs);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = RefreshHoldingFile()))
+        return hr;
+    std::vector<BYTE> bytes;
+    if (FAILED(hr = WriteMetabase(m_tree, bytes)))
+        return hr;
+    if (FAILED(hr = WriteFile(bytes)))
+        return hr;
+    return CurrentStamp(m_stamp);
+}
+
+HRESULT Store::WriteFile(const std::vector<BYTE>& bytes)
+{
+    // The folder (inetsrv) does not exist in a fresh Windows without IIS.
+    size_t slash = m_path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && !::CreateDirectoryW(m_path.substr(0, slash).c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return LastErrorResult();
+
+    std::wstring temporary = m_path + L".tmp";
+    {
+        FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return LastErrorResult();
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            !::FlushFileBuffers(file.Get())) {
+            HRESULT hr = LastErrorResult();
+            file.Reset();
+            ::DeleteFileW(temporary.c_str());
+            return hr;
+        }
+    }
+    // Replacing is one step: a reader sees the old file or the new one, never half of either.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return S_OK;
+        DWORD error = ::GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt + 1 == kReplaceAttempts) {
+            ::DeleteFileW(temporary.c_str());
+            return HRESULT_FROM_WIN32(error);
+        }
+        ::Sleep(kReplaceRetryMs);
+    }
+}
+
+} // namespace iisadmin

@@ -1,0 +1,20 @@
+# Fails the build unless the DLL exports exactly the COM entry points, undecorated: a 32-bit
+# DllGetClassObject@12 would not be found by the system's GetProcAddress.
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+# Each row of the export name table ends with the exported name.
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n([^\n[]*\n)?(([ \t]+\\[[^\n]*\n)*)" table "${dump}")
+string(REPLACE "\n" ";" rows "${CMAKE_MATCH_2}")
+set(names)
+foreach(row IN LISTS rows)
+  if(row MATCHES "([^ \t]+)$")
+    list(APPEND names "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(SORT names)
+set(expected DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "${DLL} exports '${names}', expected '${expected}'")
+endif()
