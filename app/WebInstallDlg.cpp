@@ -1,8 +1,14 @@
 #include "WebInstallDlg.h"
 
 #include "AboutDlg.h"
+#include "DeployFiles.h"
+#include "DeployWorker.h"
+#include "FolderPicker.h"
+#include "InstallRequest.h"
 #include "LogPane.h"
+#include "MbcsPath.h"
 #include "ModulePaths.h"
+#include "PackagePicker.h"
 #include "SiteAddress.h"
 #include "SiteInfo.h"
 #include "SiteLinkEdit.h"
@@ -63,6 +69,8 @@ BEGIN_MESSAGE_MAP(CWebInstallDlg, CDialog)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_WM_HELPINFO()
+    ON_BN_CLICKED(IDC_BROWSE_FOLDER, &CWebInstallDlg::OnBrowseFolder)
+    ON_BN_CLICKED(IDC_BROWSE_PACKAGE, &CWebInstallDlg::OnBrowsePackage)
     ON_CBN_SELCHANGE(IDC_SITE, &CWebInstallDlg::OnSelchangeSite)
     ON_MESSAGE(WM_APPEND_LOG, &CWebInstallDlg::OnAppendLog)
 END_MESSAGE_MAP()
@@ -163,7 +171,12 @@ void CWebInstallDlg::ShowFirstSiteUrl()
 
 void CWebInstallDlg::ProposePackage()
 {
-    // The package beside the executable is proposed here with the Install request.
+    CString strName;
+    strName.LoadString(IDS_PACKAGE_FILE_NAME);
+    CString strPackage;
+    strPackage.Format("%s%s", m_szModuleDir, static_cast<LPCSTR>(strName));
+    if (FileExistsAtPath(strPackage))
+        SetDlgItemText(IDC_PACKAGE, strPackage);
 }
 
 void CWebInstallDlg::LoadCaptions()
@@ -219,7 +232,53 @@ CString CWebInstallDlg::BuildSiteUrl() const
 
 void CWebInstallDlg::OnOK()
 {
-    // Install never ends the dialog; the deployment it starts comes with the deployment work.
+    // Install never ends the dialog.
+    CString strFolder, strPackage;
+    GetDlgItemText(IDC_WEB_FOLDER, strFolder);
+    GetDlgItemText(IDC_PACKAGE, strPackage);
+    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage);
+    if (refusal.nMessageID != 0)
+    {
+        CString strText;
+        if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
+            strText.Format(IDS_PACKAGE_NOT_FOUND, static_cast<LPCSTR>(strPackage.Trim()));
+        else
+            strText.LoadString(refusal.nMessageID);
+        AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
+        if (refusal.nFocusID != 0)
+            GetDlgItem(refusal.nFocusID)->SetFocus();
+        return;
+    }
+
+    m_editLog.SetWindowText("");
+    GetDlgItem(IDOK)->EnableWindow(FALSE);
+    DWORD dwError = m_deployThread.Start(&DeployWorker, this);
+    if (dwError != ERROR_SUCCESS)
+    {
+        GetDlgItem(IDOK)->EnableWindow(TRUE);
+        AfxMessageBox(SystemErrorText(dwError), MB_OK | MB_ICONSTOP);
+    }
+}
+
+void CWebInstallDlg::OnCancel()
+{
+    // Exit, Esc and the close box all come here. A running deployment works on this dialog, so it is
+    // stopped after its current file and waited for before the dialog may end.
+    if (m_bClosing)
+        return;
+    m_bClosing = TRUE;
+    m_deployThread.StopAndWait();
+    CDialog::OnCancel();
+}
+
+void CWebInstallDlg::OnBrowseFolder()
+{
+    BrowseForWebFolder(this, IDC_WEB_FOLDER);
+}
+
+void CWebInstallDlg::OnBrowsePackage()
+{
+    BrowseForPackage(this, IDC_PACKAGE);
 }
 
 void CWebInstallDlg::OnSysCommand(UINT nID, LPARAM lParam)

@@ -3,6 +3,8 @@
 
 #include "stdafx.h"
 
+#include "DeployThread.h"
+
 #include <stdarg.h>
 
 class CSiteLinkEdit;
@@ -19,6 +21,9 @@ public:
     void AppendLogMessage(UINT nID, ...);
     void AppendLogText(const char* pszFormat, ...);
 
+    // The running deployment asks this between files: closing the dialog stops it there.
+    BOOL IsDeployStopRequested() const { return m_deployThread.IsStopRequested(); }
+
     char m_szModuleDir[MAX_PATH + 1];   // the executable's folder, with the final backslash
     char m_szListFile[MAX_PATH + 1];    // the list file beside the executable
     BOOL m_bWebServerFound;             // web site 1 could be read at start-up
@@ -34,12 +39,15 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnCancel() override;
 
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg BOOL OnHelpInfo(HELPINFO* pHelpInfo);
     afx_msg void OnSelchangeSite();
+    afx_msg void OnBrowseFolder();
+    afx_msg void OnBrowsePackage();
     afx_msg LRESULT OnAppendLog(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
@@ -58,4 +66,7 @@ private:
 
     void ParseServerBindings(const char* pszBinding);
     CString BuildSiteUrl() const;
+
+    CDeployThread m_deployThread;
+    BOOL m_bClosing = FALSE;
 };

@@ -1,0 +1,43 @@
+// The one deployment thread of the main dialog: its handle, and the request to stop that closing the
+// dialog makes.
+#pragma once
+
+#include <afxwin.h>
+
+#include <atomic>
+
+class CDeployThread
+{
+public:
+    CDeployThread() = default;
+    CDeployThread(const CDeployThread&) = delete;
+    CDeployThread& operator=(const CDeployThread&) = delete;
+    // Stops and waits like StopAndWait: the thread works on the object that owns this one.
+    ~CDeployThread();
+
+    // Starts pfnStart(pParam) at once. A thread of an earlier run is waited for first (it has done its
+    // last step when Install is enabled again). Returns ERROR_SUCCESS or CreateThread's error code.
+    DWORD Start(LPTHREAD_START_ROUTINE pfnStart, void* pParam, SIZE_T cbStack = 0);
+
+    BOOL IsRunning() const;
+    BOOL IsStopRequested() const { return m_bStop.load(); }
+
+    // Asks the run to stop after the file it is copying and waits until its thread has ended. Messages of
+    // the calling thread are handled meanwhile, since the worker waits on the dialog's thread for each
+    // control it touches; a message box the worker shows is answered with No, or OK.
+    void StopAndWait();
+
+private:
+    void CloseThread();
+
+    HANDLE m_hThread = nullptr;
+    DWORD m_dwThreadId = 0;
+    std::atomic<BOOL> m_bStop{FALSE};
+};
+
+// Presses No, or else OK, in each message box that the thread shows; returns how many it answered.
+int DismissThreadMessageBoxes(DWORD dwThreadId);
+
+// Waits until hObject is signalled while handling the calling thread's messages; pfnEachTurn, when
+// given, runs every cMillis. A WM_QUIT met on the way is posted again for the loop that owns it.
+void WaitHandlingMessages(HANDLE hObject, void (*pfnEachTurn)(void* pContext), void* pContext, DWORD cMillis = 50);

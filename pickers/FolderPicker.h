@@ -1,0 +1,20 @@
+// The shell's folder browser for the target folder.
+#pragma once
+
+#include <afxwin.h>
+
+// The field's text when the browser was last opened; the browser's callback preselects it.
+extern char g_szBrowseFolder[MAX_PATH + 1];
+
+// Folder browser callback: selects the folder in g_szBrowseFolder once the browser is up.
+int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData);
+
+// Makes a chosen folder the target folder: unchanged when it contains "ZemWeb" anywhere (case-sensitive),
+// else "ZemWeb" after a backslash, the backslash left out when the path already ends in one or has none
+// at all. FALSE, with the path unchanged, when the result would not fit in MAX_PATH bytes.
+BOOL AppendZemWebFolder(char (&szPath)[MAX_PATH + 1]);
+
+// Opens the browser modal to pDlg, starting at the folder that field nFieldID names, and puts the chosen
+// folder, made the target folder, into that field. Cancel, a choice without a file-system path or one too
+// long leave the field as it was.
+void BrowseForWebFolder(CWnd* pDlg, int nFieldID);
