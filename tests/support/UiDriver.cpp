@@ -479,6 +479,32 @@ void Answer(HWND box, int buttonId)
     Click(button);
 }
 
+HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND box)>& onBox, Millis timeout,
+                    Millis quiet)
+{
+    auto isMain = [](HWND hwnd) {
+        return SameName(ClassName(hwnd), L"#32770") && !GetWindow(hwnd, GW_OWNER) && !IsMessageBox(hwnd);
+    };
+    HWND dialog = nullptr;
+    auto quietSince = std::chrono::steady_clock::now();
+    bool settled = WaitUntil(
+        [&] {
+            for (HWND box : process.MessageBoxes()) {
+                onBox(box);
+                if (!WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeout))
+                    throw DriverError("a message box stayed open after it was answered");
+                quietSince = std::chrono::steady_clock::now();
+            }
+            if (!process.Running()) return true;
+            auto windows = process.Windows();
+            auto found = std::find_if(windows.begin(), windows.end(), isMain);
+            dialog = found == windows.end() ? nullptr : *found;
+            return dialog && std::chrono::steady_clock::now() - quietSince >= quiet;
+        },
+        timeout, Millis{50});
+    return settled && process.Running() ? dialog : nullptr;
+}
+
 // --- Keyboard --------------------------------------------------------------------------------------------
 
 bool BringToFront(HWND topLevel, Millis timeout)

@@ -124,6 +124,12 @@ MessageBoxInfo ReadMessageBox(HWND box);
 // Presses the box's button with that id; raises DriverError when the box has none.
 void Answer(HWND box, int buttonId);
 
+// The program's main window: waits until the process shows a visible, unowned dialog that is not a message
+// box, with no message box for `quiet` before. Each message box that shows up meanwhile goes to onBox,
+// which must answer it. Null when the time runs out or the process ends.
+HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND box)>& onBox,
+                    Millis timeout = kWait, Millis quiet = Millis{700});
+
 // --- Keyboard --------------------------------------------------------------------------------------------
 
 struct Chord {

@@ -17,16 +17,16 @@ using namespace std::chrono_literals;
 const wchar_t kProbe[] = L"zemprobe.exe";
 const wchar_t kProbeTitle[] = L"\u63A2\u9488 Probe";
 
-// Gets the probe past its two start-up boxes and returns its dialog.
-HWND OpenProbe(const DriverProcess& probe, int firstAnswer = IDOK)
+// Gets the probe past its start-up boxes and returns its dialog, counting the boxes.
+HWND OpenProbe(const DriverProcess& probe, int* boxes = nullptr)
 {
-    for (int answer : {firstAnswer, IDOK}) {
-        HWND box = probe.WaitMessageBox();
-        if (!box) return nullptr;
-        Answer(box, answer);
-        if (!WaitUntil([&] { return !IsWindow(box); })) return nullptr;
-    }
-    return probe.WaitWindow(L"#32770", kProbeTitle);
+    int seen = 0;
+    HWND dialog = WaitMainDialog(probe, [&](HWND box) {
+        ++seen;
+        Answer(box, IDOK);
+    });
+    if (boxes) *boxes = seen;
+    return dialog;
 }
 
 TEST(UiDriver, ReadsAndAnswersMessageBoxes)
@@ -67,8 +67,12 @@ TEST(UiDriver, ReadsAndAnswersMessageBoxes)
 TEST(UiDriver, ReadsControlsStylesAndFocus)
 {
     DriverProcess probe = DriverProcess::StartBeside(kProbe);
-    HWND dialog = OpenProbe(probe);
+    int boxes = 0;
+    HWND dialog = OpenProbe(probe, &boxes);
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(boxes, 2);
+    EXPECT_EQ(Text(dialog), kProbeTitle);
+    EXPECT_EQ(ItemText(dialog, IDC_PROBE_LOG), L"answer=1\r\n");
     ASSERT_TRUE(probe.WaitIdle());
 
     EXPECT_EQ(ComboItems(Item(dialog, IDC_PROBE_LIST)), (std::vector<std::wstring>{L"alpha", L"\u03B2\u6D4B\u8BD5"}));
@@ -89,14 +93,9 @@ TEST(UiDriver, PassesEnvironmentAndWorkingFolder)
     options.workingDir = windows;
     options.environment = {{L"ZEM_PROBE_TITLE", L"Probe with a title \u00E9"}};
     DriverProcess probe = DriverProcess::StartBeside(kProbe, options);
-    for (int i = 0; i < 2; ++i) {
-        HWND box = probe.WaitMessageBox();
-        ASSERT_NE(box, nullptr) << "box " << i;
-        Answer(box, IDOK);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "box " << i;
-    }
-    HWND dialog = probe.WaitWindow(L"#32770", L"Probe with a title \u00E9");
+    HWND dialog = OpenProbe(probe);
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Text(dialog), L"Probe with a title \u00E9");
     EXPECT_EQ(ItemText(dialog, IDC_PROBE_FOLDER), windows);
 }
 

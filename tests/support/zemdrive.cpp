@@ -20,8 +20,6 @@ using namespace std::chrono_literals;
 
 // Time for the program to come up, including Wine's own start in a prefix that was just created.
 constexpr Millis kStartUp{60000};
-// A dialog counts as settled when no new message box showed up for this long.
-constexpr Millis kQuiet{700};
 
 std::string Utf8(const std::wstring& text)
 {
@@ -49,11 +47,6 @@ std::wstring OneLine(std::wstring text)
     return out;
 }
 
-bool IsMainDialog(HWND hwnd)
-{
-    return ClassName(hwnd) == L"#32770" && !GetWindow(hwnd, GW_OWNER) && !IsMessageBox(hwnd);
-}
-
 int Fail(const std::wstring& why)
 {
     std::string bytes = "zemdrive: " + Utf8(why) + "\n";
@@ -65,33 +58,24 @@ int Snapshot(const std::wstring& pngPath)
 {
     DriverProcess program = DriverProcess::StartBeside(L"ZemWebSetup.exe");
 
-    // Zero or more boxes come before the dialog shows; it settles once it is visible and quiet.
-    HWND dialog = nullptr;
-    auto quietSince = std::chrono::steady_clock::now();
-    bool settled = WaitUntil(
-        [&] {
-            for (HWND box : program.MessageBoxes()) {
-                MessageBoxInfo info = ReadMessageBox(box);
-                Print(L"message box [" + info.caption + L"]" + (info.hasIcon ? L" (icon)" : L"") + L": " +
-                      OneLine(info.text) + L"\n");
-                int choice = info.buttons.empty() ? IDOK : info.buttons.front().first;
-                for (const auto& button : info.buttons)
-                    if (button.first == IDOK) choice = IDOK;
-                Answer(box, choice);
-                if (!WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 10s))
-                    throw DriverError("a message box did not close when answered");
-                quietSince = std::chrono::steady_clock::now();
-            }
-            if (!program.Running()) return true;
-            dialog = program.WaitWindow(IsMainDialog, 0ms);
-            return dialog && std::chrono::steady_clock::now() - quietSince >= kQuiet;
+    // Zero or more boxes come before the dialog shows.
+    HWND dialog = WaitMainDialog(
+        program,
+        [](HWND box) {
+            MessageBoxInfo info = ReadMessageBox(box);
+            Print(L"message box [" + info.caption + L"]" + (info.hasIcon ? L" (icon)" : L"") + L": " +
+                  OneLine(info.text) + L"\n");
+            int choice = info.buttons.empty() ? IDOK : info.buttons.front().first;
+            for (const auto& button : info.buttons)
+                if (button.first == IDOK) choice = IDOK;
+            Answer(box, choice);
         },
-        kStartUp, 50ms);
+        kStartUp);
     if (!program.Running()) {
         auto code = program.WaitExit(0ms);
         return Fail(L"ZemWebSetup.exe ended during start-up with exit code " + std::to_wstring(code.value_or(0)));
     }
-    if (!settled || !dialog) return Fail(L"time-out: the main dialog did not show within 60 s");
+    if (!dialog) return Fail(L"time-out: the main dialog did not show within 60 s");
     if (!program.WaitIdle(10s)) return Fail(L"time-out: the main dialog does not become idle");
 
     BringToFront(dialog);
