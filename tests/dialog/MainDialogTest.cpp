@@ -1,0 +1,253 @@
+// The real ZemWebSetup.exe, driven from outside under Wine in one language per run. The test prefix has no
+// web server, so the program always starts on its no-site branch.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "Catalogue.h"
+#include "UiDriver.h"
+#include "resource.h"
+
+namespace {
+
+using namespace zem::ui;
+using namespace zem::dialogtest;
+using namespace std::chrono_literals;
+
+const wchar_t kProgram[] = L"ZemWebSetup.exe";
+
+std::wstring Expected(UINT id)
+{
+    return CatalogueText(id, CurrentLanguage());
+}
+
+// A running program past its start-up, with the message boxes it showed on the way (answered with OK).
+struct Session {
+    DriverProcess process;
+    HWND dialog = nullptr;
+    std::vector<MessageBoxInfo> startBoxes;
+};
+
+Session Open()
+{
+    Session s{DriverProcess::StartBeside(kProgram), nullptr, {}};
+    s.dialog = WaitMainDialog(s.process, [&](HWND box) {
+        s.startBoxes.push_back(ReadMessageBox(box));
+        Answer(box, IDOK);
+    });
+    if (s.dialog) s.process.WaitIdle();
+    return s;
+}
+
+// Top-level windows of the program other than its main dialog (About box, pickers, message boxes).
+std::vector<HWND> Others(const Session& s)
+{
+    std::vector<HWND> others;
+    for (HWND hwnd : s.process.Windows())
+        if (hwnd != s.dialog) others.push_back(hwnd);
+    return others;
+}
+
+// The texts a person sees in the dialog, to tell that a round trip through another window changed nothing.
+std::vector<std::wstring> VisibleTexts(HWND dialog)
+{
+    std::vector<std::wstring> texts{Text(dialog)};
+    for (int id : {IDOK, IDCANCEL, IDC_BROWSE_FOLDER, IDC_BROWSE_PACKAGE, IDC_LABEL_FOLDER, IDC_LABEL_PACKAGE,
+                   IDC_LABEL_SITE, IDC_LABEL_URL, IDC_WEB_FOLDER, IDC_PACKAGE, IDC_LOG})
+        texts.push_back(ItemText(dialog, id));
+    return texts;
+}
+
+// --- One program for the checks that only look ---------------------------------------------------------
+
+class StartedDialog : public testing::Test {
+protected:
+    static void SetUpTestSuite() { session_.emplace(Open()); }
+    static void TearDownTestSuite()
+    {
+        if (session_ && session_->dialog && IsWindow(session_->dialog)) {
+            Click(Item(session_->dialog, IDCANCEL));
+            session_->process.WaitExit(10s);
+        }
+        session_.reset();
+    }
+    void SetUp() override { ASSERT_NE(session_->dialog, nullptr) << "the main dialog did not show"; }
+
+    static HWND Dialog() { return session_->dialog; }
+    static std::optional<Session> session_;
+};
+
+std::optional<Session> StartedDialog::session_;
+
+TEST_F(StartedDialog, ToldThatThereIsNoWebServer)
+{
+    const auto& boxes = session_->startBoxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"ZemWebSetup");
+    EXPECT_EQ(boxes[0].text, Expected(IDS_NO_WEB_SERVER));
+    EXPECT_TRUE(boxes[0].hasIcon) << "a plain MB_OK box gets the exclamation icon";
+    ASSERT_EQ(boxes[0].buttons.size(), 1u);
+    EXPECT_EQ(boxes[0].buttons[0].first, IDOK);
+}
+
+TEST_F(StartedDialog, LogHoldsTheNoServerLine)
+{
+    EXPECT_EQ(ItemText(Dialog(), IDC_LOG), Expected(IDS_NO_WEB_SERVER) + L"\r\n");
+}
+
+TEST_F(StartedDialog, SiteListHoldsOnlyNoWebsiteFound)
+{
+    HWND list = Item(Dialog(), IDC_SITE);
+    EXPECT_EQ(ComboItems(list), std::vector<std::wstring>{Expected(IDS_NO_WEBSITE)});
+    EXPECT_EQ(Send(list, CB_GETCURSEL), 0);
+    EXPECT_EQ(ItemText(Dialog(), IDC_WEB_FOLDER), L"");
+}
+
+// The template's own texts differ on purpose (both Browse buttons say "&Browse", the labels lack the
+// catalogue's wording), so a caption left unset shows up here.
+TEST_F(StartedDialog, TitleAndCaptionsComeFromTheCatalogue)
+{
+    const struct {
+        int control;   // 0: the dialog's title
+        UINT string;
+    } rows[] = {
+        {0, IDS_DIALOG_TITLE},
+        {IDOK, IDS_INSTALL},
+        {IDCANCEL, IDS_EXIT},
+        {IDC_BROWSE_FOLDER, IDS_BROWSE_FOLDER},
+        {IDC_BROWSE_PACKAGE, IDS_BROWSE_PACKAGE},
+        {IDC_LABEL_PACKAGE, IDS_LABEL_PACKAGE},
+        {IDC_LABEL_FOLDER, IDS_LABEL_FOLDER},
+        {IDC_LABEL_SITE, IDS_LABEL_SITE},
+        {IDC_LABEL_URL, IDS_LABEL_URL},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        HWND window = rows[i].control ? Item(Dialog(), rows[i].control) : Dialog();
+        EXPECT_EQ(Text(window), Expected(rows[i].string))
+            << "row " << i << ": control " << rows[i].control << ", string " << rows[i].string;
+    }
+}
+
+TEST_F(StartedDialog, ExitIsTheDefaultButton)
+{
+    LRESULT def = Send(Dialog(), DM_GETDEFID);
+    EXPECT_EQ(HIWORD(def), DC_HASDEFID);
+    EXPECT_EQ(LOWORD(def), IDCANCEL);
+    EXPECT_EQ(Style(Item(Dialog(), IDCANCEL)) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(Style(Item(Dialog(), IDOK)) & BS_TYPEMASK, BS_PUSHBUTTON);
+}
+
+// Kept as a test artefact: the only check that the Chinese captions are drawn with a font that has them.
+TEST_F(StartedDialog, SavesAScreenshot)
+{
+    std::wstring folder = ExeFolder();                       // <build>\bin\ .
+    folder = folder.substr(0, folder.find_last_of(L'\\', folder.size() - 2) + 1) + L"artefacts";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    std::string tag = Info(CurrentLanguage()).tag;
+    std::wstring path = folder + L"\\dialog-" + std::wstring(tag.begin(), tag.end()) + L".png";
+    DeleteFileW(path.c_str());
+
+    ASSERT_TRUE(BringToFront(Dialog()));
+    CapturePng(Dialog(), path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_GT(data.nFileSizeLow, 1000u);
+}
+
+// --- A program of its own for each check that acts -----------------------------------------------------
+
+class MainDialog : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        session_.emplace(Open());
+        ASSERT_NE(session_->dialog, nullptr) << "the main dialog did not show";
+    }
+    HWND Dialog() const { return session_->dialog; }
+    std::optional<Session> session_;
+};
+
+// The About item of the system menu cannot be read from another process; what it does can.
+TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
+{
+    const struct {
+        const char* name;
+        std::function<void()> open;
+    } rows[] = {
+        {"system menu About command", [&] { Post(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX); }},
+        {"F1", [&] { Press(Dialog(), {VK_F1}); }},
+    };
+    const std::vector<std::wstring> before = VisibleTexts(Dialog());
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        rows[i].open();
+        HWND about = session_->process.WaitWindow(L"#32770", L"About ZemWebSetup", 10s);
+        ASSERT_NE(about, nullptr) << "row " << i << ": " << rows[i].name;
+        EXPECT_EQ(GetWindow(about, GW_OWNER), Dialog()) << "row " << i << ": " << rows[i].name;
+        EXPECT_FALSE(IsWindowEnabled(Dialog())) << "row " << i << ": the About box is not modal";
+        EXPECT_EQ(Others(*session_), std::vector<HWND>{about}) << "row " << i << ": " << rows[i].name;
+
+        Click(Item(about, IDOK));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, 10s)) << "row " << i << ": " << rows[i].name;
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Dialog()); }, 5s)) << "row " << i;
+        EXPECT_EQ(VisibleTexts(Dialog()), before) << "row " << i << ": " << rows[i].name;
+    }
+    EXPECT_TRUE(session_->process.Running());
+}
+
+// Both Browse buttons carry "Browse" but not the same access key. A Browse handler may open a picker;
+// cancelling it gives the focus back to the button that opened it, so the focus tells which one was hit.
+TEST_F(MainDialog, AltBAndAltWReachDifferentButtons)
+{
+    const struct {
+        const char* name;
+        std::function<void()> press;
+        int button;
+    } rows[] = {
+        {"posted Alt+B", [&] { PostAltLetter(Dialog(), L'b'); }, IDC_BROWSE_FOLDER},
+        {"posted Alt+W", [&] { PostAltLetter(Dialog(), L'w'); }, IDC_BROWSE_PACKAGE},
+        {"typed Alt+B", [&] { Press(Dialog(), {'B', true}); }, IDC_BROWSE_FOLDER},
+        {"typed Alt+W", [&] { Press(Dialog(), {'W', true}); }, IDC_BROWSE_PACKAGE},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        // Start each row from a control that is neither button.
+        Send(Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(Dialog(), IDC_LOG)), TRUE);
+        ASSERT_EQ(FocusOf(Dialog()), Item(Dialog(), IDC_LOG)) << "row " << i;
+
+        rows[i].press();
+        HWND button = Item(Dialog(), rows[i].button);
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(Dialog()) == button || !Others(*session_).empty(); }, 10s))
+            << "row " << i << ": " << rows[i].name << " reached nothing";
+        // A picker opens after the button took the focus; give it the time to show before looking.
+        WaitUntil([&] { return !Others(*session_).empty(); }, 1500ms);
+        for (HWND picker : Others(*session_)) {
+            Post(picker, WM_COMMAND, IDCANCEL);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(picker) || !IsWindowVisible(picker); }, 10s))
+                << "row " << i << ": a window opened by " << rows[i].name << " did not cancel";
+        }
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(Dialog()) == button; }, 5s))
+            << "row " << i << ": " << rows[i].name << " left the focus on control "
+            << GetDlgCtrlID(FocusOf(Dialog()));
+    }
+}
+
+TEST(MainDialogEnd, ExitEscAndCloseEndTheProcess)
+{
+    const struct {
+        const char* name;
+        std::function<void(HWND dialog)> end;
+    } rows[] = {
+        {"Exit button", [](HWND dialog) { Click(Item(dialog, IDCANCEL)); }},
+        {"Esc key", [](HWND dialog) { Press(dialog, {VK_ESCAPE}); }},
+        {"close command", [](HWND dialog) { Post(dialog, WM_CLOSE); }},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        Session s = Open();
+        ASSERT_NE(s.dialog, nullptr) << "row " << i << ": the main dialog did not show";
+        rows[i].end(s.dialog);
+        EXPECT_EQ(s.process.WaitExit(15s), std::optional<DWORD>(0)) << "row " << i << ": " << rows[i].name;
+        EXPECT_FALSE(IsWindow(s.dialog)) << "row " << i << ": " << rows[i].name;
+    }
+}
+
+}  // namespace
