@@ -40,8 +40,13 @@ DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder)
     // The temporary file lives in the destination's folder, so the final step is a rename on one volume.
     CString strFolder = FolderOf(pszDest);
     char szTemp[MAX_PATH + 1] = {};
-    if (!::GetTempFileNameA(strFolder.IsEmpty() ? "." : static_cast<LPCSTR>(strFolder), "zem", 0, szTemp))
-        return ::GetLastError();
+    LPCSTR pszFolder = strFolder.IsEmpty() ? "." : static_cast<LPCSTR>(strFolder);
+    if (!::GetTempFileNameA(pszFolder, "zem", 0, szTemp))
+    {
+        // A missing folder is told as such, the way the copy itself would have failed.
+        DWORD dwError = ::GetLastError();
+        return ::GetFileAttributesA(pszFolder) == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : dwError;
+    }
     if (!::CopyFileA(pszSource, szTemp, FALSE))
     {
         DWORD dwError = ::GetLastError();

@@ -149,7 +149,7 @@ UINT CDeployment::ReadEntryCount()
     {
         // No catalogue sentence says this, so the key, both numbers and the system's word for it.
         m_dlg.AppendLogText("FilesCount=%u > %u: %s", nCount, nBounded,
-                            static_cast<LPCSTR>(SystemErrorText(ERROR_INVALID_DATA)));
+                            static_cast<LPCSTR>(SystemErrorText(ERROR_INVALID_DATA).TrimRight()));
     }
     return nBounded;
 }
