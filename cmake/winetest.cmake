@@ -13,6 +13,15 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_test(NAME wineprefix_setup COMMAND ${CMAKE_BINARY_DIR}/wine-run --init)
 set_tests_properties(wineprefix_setup PROPERTIES FIXTURES_SETUP wineprefix)
 
+# Wine has no IIS: the stand-in admin base object is registered in the prefix before any test runs, so
+# every program that asks for the metabase finds it, as on a server with IIS. Without a MetaBase.xml in
+# the prefix it holds no web site; a test that needs sites gives itself a store file of its own through
+# ZEM_METABASE_PATH, so tests running side by side never see each other's.
+if(TARGET zem_iisadmin)
+  add_test(NAME iisadmin_register COMMAND ${CMAKE_BINARY_DIR}/wine-run regsvr32 /s "Z:$<TARGET_FILE:zem_iisadmin>")
+  set_tests_properties(iisadmin_register PROPERTIES FIXTURES_SETUP iisadmin FIXTURES_REQUIRED wineprefix)
+endif()
+
 # zem_add_wine_test(<name> <target> [LANG <locale>] [DESKTOP] [ARGS ...])
 # DESKTOP: the test needs keyboard focus on the shared display, so such tests run one at a time.
 function(zem_add_wine_test name target)
@@ -25,7 +34,7 @@ function(zem_add_wine_test name target)
   endif()
   add_test(NAME ${name} COMMAND ${target} ${T_ARGS})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "LANG=${T_LANG};LC_ALL=${T_LANG}"
-                       FIXTURES_REQUIRED wineprefix TIMEOUT ${T_TIMEOUT})
+                       FIXTURES_REQUIRED "wineprefix;iisadmin" TIMEOUT ${T_TIMEOUT})
   if(T_DESKTOP)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
   endif()

@@ -118,8 +118,9 @@ HRESULT Store::CurrentStamp(Stamp& stamp) const
     return S_OK;
 }
 
-HRESULT Store::Load(Tree& tree, Stamp& stamp) const
+HRESULT Store::Load(Tree& tree, Stamp& stamp, bool& read) const
 {
+    read = false;
     FileHandle file(::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
     if (!file) {
@@ -128,6 +129,7 @@ HRESULT Store::Load(Tree& tree, Stamp& stamp) const
             return HRESULT_FROM_WIN32(error);
         stamp = Stamp();
         tree = InitialTree();
+        read = true;
         return S_OK;
     }
     // Stamp and content from one open file: they belong together even if the file is replaced meanwhile.
@@ -137,10 +139,11 @@ HRESULT Store::Load(Tree& tree, Stamp& stamp) const
     if (stamp.info.nFileSizeHigh)
         return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     std::vector<BYTE> bytes(stamp.info.nFileSizeLow);
-    DWORD read = 0;
-    if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+    DWORD got = 0;
+    if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
         return LastErrorResult();
-    bytes.resize(read);
+    bytes.resize(got);
+    read = true;
     // An empty file holds no keys yet, like a missing one.
     if (bytes.empty()) {
         tree = InitialTree();
@@ -168,7 +171,12 @@ HRESULT Store::RefreshHoldingFile()
         return m_status;
 
     Tree fresh;
-    hr = Load(fresh, stamp);
+    bool read = false;
+    hr = Load(fresh, stamp, read);
+    // A file that could not be read (held by another program) is tried again next time; one that was
+    // read and cannot be parsed stays refused until it changes.
+    if (!read)
+        return hr;
     m_loaded = true;
     m_stamp = stamp;
     m_status = hr;

@@ -57,7 +57,7 @@ private:
     HRESULT Open();
     HRESULT CurrentStamp(Stamp& stamp) const;
     HRESULT RefreshHoldingFile();
-    HRESULT Load(Tree& tree, Stamp& stamp) const;
+    HRESULT Load(Tree& tree, Stamp& stamp, bool& read) const;
     HRESULT WriteFile(const std::vector<BYTE>& bytes);
 
     std::wstring m_path;
