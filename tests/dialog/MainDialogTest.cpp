@@ -1,5 +1,5 @@
-// The real ZemWebSetup.exe, driven from outside under Wine in one language per run. The test prefix has no
-// web server, so the program always starts on its no-site branch.
+// The real ZemWebSetup.exe, driven from outside under Wine in one language per run, always on its start
+// without a web server.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -29,9 +29,20 @@ struct Session {
     std::vector<MessageBoxInfo> startBoxes;
 };
 
+// The prefix is shared with the end-to-end runs, which may register the IIS stand-in and seed its default
+// store; pointing the stand-in at a store that does not exist keeps every site unreadable here.
+StartOptions WithoutWebServer()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    StartOptions options;
+    options.environment = {{L"ZEM_METABASE_PATH", std::wstring(temp) + L"zem-dialog-test-no-store\\MetaBase.xml"}};
+    return options;
+}
+
 Session Open()
 {
-    Session s{DriverProcess::StartBeside(kProgram), nullptr, {}};
+    Session s{DriverProcess::StartBeside(kProgram, WithoutWebServer()), nullptr, {}};
     s.dialog = WaitMainDialog(s.process, [&](HWND box) {
         s.startBoxes.push_back(ReadMessageBox(box));
         Answer(box, IDOK);
@@ -72,7 +83,10 @@ protected:
         }
         session_.reset();
     }
-    void SetUp() override { ASSERT_NE(session_->dialog, nullptr) << "the main dialog did not show"; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(session_ && session_->dialog) << "the main dialog did not show";
+    }
 
     static HWND Dialog() { return session_->dialog; }
     static std::optional<Session> session_;

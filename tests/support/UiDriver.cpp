@@ -377,12 +377,12 @@ std::wstring Text(HWND hwnd)
 std::string TextAnsi(HWND hwnd)
 {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswer.count(), &length))
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()), &length))
         Fail("WM_GETTEXTLENGTH");
     std::string text(length + 1, '\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, kAnswer.count(), &copied))
+                             SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()), &copied))
         Fail("WM_GETTEXT");
     text.resize(std::min<size_t>(copied, length));
     return text;
