@@ -116,41 +116,65 @@ std::wstring BuildEnvironment(const std::vector<std::pair<std::wstring, std::wst
     return result;
 }
 
+// Enumeration callbacks are named functions: a lambda has no stdcall conversion in the 32-bit build.
+struct ChildSearch {
+    HWND parent;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChildId(HWND child, LPARAM lp)
+{
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    if (GetParent(child) != s->parent || (GetDlgCtrlID(child) & 0xFFFF) != s->id) return TRUE;
+    s->found = child;
+    return FALSE;
+}
+
 HWND ChildById(HWND parent, int id)
 {
-    struct Search {
-        HWND parent;
-        int id;
-        HWND found;
-    } search{parent, id & 0xFFFF, nullptr};
     // Template ids are 16-bit: a -1 of an extended template and 0xFFFF of a classic one are the same id.
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (GetParent(child) != s->parent || (GetDlgCtrlID(child) & 0xFFFF) != s->id) return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ChildSearch search{parent, id & 0xFFFF, nullptr};
+    EnumChildWindows(parent, MatchChildId, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+struct ChildList {
+    HWND parent;
+    std::vector<HWND> children;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM lp)
+{
+    auto* c = reinterpret_cast<ChildList*>(lp);
+    if (GetParent(child) == c->parent) c->children.push_back(child);
+    return TRUE;
 }
 
 std::vector<HWND> DirectChildren(HWND parent)
 {
-    struct Collect {
-        HWND parent;
-        std::vector<HWND> children;
-    } collect{parent, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Collect*>(lp);
-            if (GetParent(child) == c->parent) c->children.push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&collect));
-    return collect.children;
+    ChildList list{parent, {}};
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&list));
+    return list.children;
+}
+
+struct TopLevelList {
+    DWORD pid;
+    const wchar_t* className;
+    bool includeHidden;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp)
+{
+    auto* c = reinterpret_cast<TopLevelList*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != c->pid) return TRUE;
+    if (!c->includeHidden && !IsWindowVisible(hwnd)) return TRUE;
+    if (c->className && !SameName(ClassName(hwnd), c->className)) return TRUE;
+    c->found.push_back(hwnd);
+    return TRUE;
 }
 
 constexpr int kBoxTextId = 0xFFFF;
@@ -268,25 +292,9 @@ void DriverProcess::Kill()
 
 std::vector<HWND> DriverProcess::Windows(const wchar_t* className, bool includeHidden) const
 {
-    struct Collect {
-        DWORD pid;
-        const wchar_t* className;
-        bool includeHidden;
-        std::vector<HWND> found;
-    } collect{id_, className, includeHidden, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Collect*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid != c->pid) return TRUE;
-            if (!c->includeHidden && !IsWindowVisible(hwnd)) return TRUE;
-            if (c->className && !SameName(ClassName(hwnd), c->className)) return TRUE;
-            c->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&collect));
-    return collect.found;
+    TopLevelList list{id_, className, includeHidden, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&list));
+    return list.found;
 }
 
 HWND DriverProcess::WaitWindow(const std::function<bool(HWND)>& match, Millis timeout) const
