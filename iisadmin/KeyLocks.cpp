@@ -29,6 +29,10 @@ struct Table
     Slot slots[kSlotCount];
 };
 
+// 32-bit and 64-bit processes share the table: its layout must not depend on the build.
+static_assert(sizeof(Slot) == 8 + 4 + 4 + 8 + kMaxLockPath * 2, "Slot layout differs between builds");
+static_assert(sizeof(Table) == 8 + kSlotCount * sizeof(Slot), "Table layout differs between builds");
+
 bool OnOneLine(const wchar_t* a, const wchar_t* b)
 {
     size_t la = wcslen(a), lb = wcslen(b);

@@ -13,7 +13,9 @@ const DWORD kFileMutexTimeoutMs = 30000;
 const int kReplaceAttempts = 40;
 const DWORD kReplaceRetryMs = 25;
 
-HRESULT StorePath(std::wstring& path)
+// The file to open, and the name every process knows it by. A 32-bit process on 64-bit Windows sees
+// SysWOW64 as system32; it reaches the one metabase through Sysnative, under the native name.
+HRESULT StorePath(std::wstring& path, std::wstring& identity)
 {
     wchar_t buffer[MAX_PATH * 4];
     DWORD length = ::GetEnvironmentVariableW(L"ZEM_METABASE_PATH", buffer, ARRAYSIZE(buffer));
@@ -22,13 +24,17 @@ HRESULT StorePath(std::wstring& path)
         DWORD fullLength = ::GetFullPathNameW(buffer, ARRAYSIZE(full), full, nullptr);
         if (!fullLength || fullLength >= ARRAYSIZE(full))
             return fullLength ? HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) : LastErrorResult();
-        path = full;
+        path = identity = full;
         return S_OK;
     }
-    UINT systemLength = ::GetSystemDirectoryW(buffer, MAX_PATH);
-    if (!systemLength || systemLength >= MAX_PATH)
+    UINT windowsLength = ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    if (!windowsLength || windowsLength >= MAX_PATH)
         return LastErrorResult();
-    path = std::wstring(buffer) + L"\\inetsrv\\MetaBase.xml";
+    std::wstring windows(buffer, windowsLength);
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    identity = windows + L"\\system32\\inetsrv\\MetaBase.xml";
+    path = wow64 ? windows + L"\\Sysnative\\inetsrv\\MetaBase.xml" : identity;
     return S_OK;
 }
 
@@ -70,30 +76,29 @@ bool Store::Stamp::operator==(const Stamp& other) const
 
 HRESULT Store::Get(std::shared_ptr<Store>& store)
 {
-    std::wstring path;
-    HRESULT hr = StorePath(path);
+    std::wstring path, identity;
+    HRESULT hr = StorePath(path, identity);
     if (FAILED(hr))
         return hr;
     static std::mutex registryMutex;
     static std::map<std::wstring, std::shared_ptr<Store>> registry;
     std::lock_guard<std::mutex> guard(registryMutex);
-    std::wstring scope = ScopeName(path);
+    std::wstring scope = ScopeName(identity);
     auto it = registry.find(scope);
     if (it != registry.end()) {
         store = it->second;
         return S_OK;
     }
     auto created = std::make_shared<Store>(path);
-    if (FAILED(hr = created->Open()))
+    if (FAILED(hr = created->Open(scope)))
         return hr;
     registry[scope] = created;
     store = created;
     return S_OK;
 }
 
-HRESULT Store::Open()
+HRESULT Store::Open(const std::wstring& scope)
 {
-    std::wstring scope = ScopeName(m_path);
     m_fileMutex.Reset(::CreateMutexW(nullptr, FALSE, (scope + L".file").c_str()));
     if (!m_fileMutex)
         return LastErrorResult();

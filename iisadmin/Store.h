@@ -54,7 +54,7 @@ private:
         bool operator==(const Stamp& other) const;
     };
 
-    HRESULT Open();
+    HRESULT Open(const std::wstring& scope);
     HRESULT CurrentStamp(Stamp& stamp) const;
     HRESULT RefreshHoldingFile();
     HRESULT Load(Tree& tree, Stamp& stamp, bool& read) const;

@@ -209,7 +209,7 @@ TEST_F(Locking, TwoProcessesAddingDifferentKeysLoseNeither)
     std::vector<std::unique_ptr<MdutilProcess>> adders;
     for (int n = 0; n < kSites; ++n) {
         adders.push_back(std::make_unique<MdutilProcess>());
-        ASSERT_TRUE(adders.back()->Start(L"-t 30000 add-site " + std::to_wstring(10 + n) + L" Site C:\\ :8" +
+        ASSERT_TRUE(adders.back()->Start(L"-t 30000 add-site " + std::to_wstring(20 + n) + L" Site C:\\ :8" +
                                          std::to_wstring(n) + L":"));
     }
     for (int n = 0; n < kSites; ++n)
@@ -219,7 +219,7 @@ TEST_F(Locking, TwoProcessesAddingDifferentKeysLoseNeither)
     ASSERT_EQ(0u, tree.exitCode) << tree.output;
     std::vector<std::string> expected = { "/LM/W3SVC/1/ROOT/FromThisProcess", "/LM/W3SVC/2/ROOT/FromOtherProcess" };
     for (int n = 0; n < kSites; ++n)
-        expected.push_back("/LM/W3SVC/" + std::to_string(10 + n) + "/ROOT");
+        expected.push_back("/LM/W3SVC/" + std::to_string(20 + n) + "/ROOT");
     for (const std::string& key : expected)
         EXPECT_NE(std::string::npos, tree.output.find(key + "\n")) << key << " missing from:\n" << tree.output;
 }
