@@ -232,7 +232,10 @@ CString CWebInstallDlg::BuildSiteUrl() const
 
 void CWebInstallDlg::OnOK()
 {
-    // Install never ends the dialog.
+    // Install never ends the dialog. A click that reaches a disabled Install (sent, or in the moment
+    // between the worker enabling it and ending) starts nothing while a run is still there.
+    if (m_deployThread.IsRunning())
+        return;
     CString strFolder, strPackage;
     GetDlgItemText(IDC_WEB_FOLDER, strFolder);
     GetDlgItemText(IDC_PACKAGE, strPackage);

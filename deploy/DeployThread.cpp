@@ -7,11 +7,10 @@ CDeployThread::~CDeployThread()
 
 DWORD CDeployThread::Start(LPTHREAD_START_ROUTINE pfnStart, void* pParam, SIZE_T cbStack)
 {
+    if (IsRunning())
+        return ERROR_BUSY;
     if (m_hThread)
-    {
-        ::WaitForSingleObject(m_hThread, INFINITE);
         CloseThread();
-    }
     m_bStop = FALSE;
     DWORD dwThreadId = 0;
     HANDLE hThread = ::CreateThread(nullptr, cbStack, pfnStart, pParam, 0, &dwThreadId);

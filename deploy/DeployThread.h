@@ -15,8 +15,8 @@ public:
     // Stops and waits like StopAndWait: the thread works on the object that owns this one.
     ~CDeployThread();
 
-    // Starts pfnStart(pParam) at once. A thread of an earlier run is waited for first (it has done its
-    // last step when Install is enabled again). Returns ERROR_SUCCESS or CreateThread's error code.
+    // Starts pfnStart(pParam) at once. Returns ERROR_SUCCESS, ERROR_BUSY while the thread of an earlier
+    // run still runs (never waited for here: it may be showing a box), or CreateThread's error code.
     DWORD Start(LPTHREAD_START_ROUTINE pfnStart, void* pParam, SIZE_T cbStack = 0);
 
     BOOL IsRunning() const;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <ctype.h>
 #include <stdlib.h>
 
@@ -491,6 +493,116 @@ TEST_F(DeployDialog, TargetFolderThatCannotBeCreatedEndsTheRun)
     EXPECT_EQ((std::vector<int>{ 0 }), run.positions);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(CatalogueFormat(IDS_CANNOT_CREATE_DIR, t.c_str()), run.boxes[0].text);
+}
+
+} // namespace
+
+namespace {
+
+// A dialog of the UI thread other than the main dialog and message boxes: the picker that is up.
+HWND WaitPicker(DWORD uiThreadId, HWND hMain)
+{
+    HWND hPicker = nullptr;
+    zem::ui::WaitUntil([&] {
+        hPicker = FindThreadWindow(uiThreadId, [hMain](HWND h) {
+            return h != hMain && zem::ui::ClassName(h) == L"#32770" && !zem::ui::IsMessageBox(h);
+        });
+        return hPicker != nullptr;
+    });
+    return hPicker;
+}
+
+TEST_F(DeployDialog, FolderBrowserProposesZemWebBelowTheChoice)
+{
+    const bool dbcs = IsDoubleByteCodePage();
+    std::string base = FreshFolder("browse");
+    for (const char* name : { "ZemWebOld", "zemweb", "d" DBCS_5C })
+        ::CreateDirectoryA((base + name).c_str(), nullptr);
+    std::string exeFolder = m_exe.substr(0, m_exe.size() - 1);
+    struct { std::string field; std::string choose; std::string expected; } rows[] = {
+        { exeFolder, "", exeFolder + "\\ZemWeb" },   // the field's folder is preselected
+        { exeFolder, "C:\\", "C:\\ZemWeb" },
+        { base + "ZemWebOld", "", base + "ZemWebOld" },
+        { base + "zemweb", "", base + "zemweb\\ZemWeb" },
+        // In a single-byte code page the name is "d" and a character, and the backslash closes it.
+        { base + "d" DBCS_5C, "", dbcs ? base + "d" DBCS_5C "\\ZemWeb" : base + "d\xD5\\ZemWeb" },
+    };
+    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
+    {
+        SetField(IDC_WEB_FOLDER, rows[i].field);
+        zem::ui::Command(m_hDlg, IDC_BROWSE_FOLDER);
+        HWND hBrowser = WaitPicker(s_run->uiThreadId, m_hDlg);
+        ASSERT_NE(nullptr, hBrowser) << "row " << i;
+        if (!rows[i].choose.empty())
+            ::SendMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(rows[i].choose.c_str()));
+        ::Sleep(200);
+        zem::ui::Post(hBrowser, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hBrowser); })) << "row " << i;
+        EXPECT_EQ(rows[i].expected, Field(IDC_WEB_FOLDER)) << "row " << i;
+    }
+    SetField(IDC_WEB_FOLDER, "kept");
+    zem::ui::Command(m_hDlg, IDC_BROWSE_FOLDER);
+    HWND hBrowser = WaitPicker(s_run->uiThreadId, m_hDlg);
+    ASSERT_NE(nullptr, hBrowser);
+    zem::ui::Post(hBrowser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hBrowser); }));
+    EXPECT_EQ("kept", Field(IDC_WEB_FOLDER));
+}
+
+TEST_F(DeployDialog, PackagePickerOpensOnZemSetupAndFillsTheField)
+{
+    SetField(IDC_PACKAGE, "kept");
+    for (int answer : { IDCANCEL, IDOK })
+    {
+        zem::ui::Command(m_hDlg, IDC_BROWSE_PACKAGE);
+        HWND hOpen = WaitPicker(s_run->uiThreadId, m_hDlg);
+        ASSERT_NE(nullptr, hOpen);
+        HWND hName = ::GetDlgItem(hOpen, 0x47C);   // cmb13, the file name box
+        if (!hName)
+            hName = ::GetDlgItem(hOpen, 0x480);    // edt1 in the older layout
+        ASSERT_NE(nullptr, hName);
+        EXPECT_EQ(Catalogue(IDS_PACKAGE_FILE_NAME), WindowTextAnsi(hName));
+        EXPECT_EQ(1, static_cast<int>(::SendDlgItemMessageA(hOpen, 0x470, CB_GETCURSEL, 0, 0)));   // the .exe filter
+        if (answer == IDOK)
+            ::SetWindowTextA(hName, (m_exe + "Other.exe").c_str());
+        zem::ui::Post(hOpen, WM_COMMAND, answer, 0);
+        EXPECT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hOpen); }));
+        EXPECT_EQ(answer == IDOK ? m_exe + "Other.exe" : "kept", Field(IDC_PACKAGE));
+    }
+}
+
+// Closing the dialog while a run is under way, at several moments: the dialog ends, nothing hangs.
+TEST(DeployClosing, ClosingDuringARunEndsCleanly)
+{
+    std::string store = FreshFolder("closestore") + "MetaBase.xml";
+    std::string root = FreshFolder("closeroot");
+    ::SetEnvironmentVariableA("ZEM_METABASE_PATH", store.c_str());
+    std::string exe = FreshFolder("closeexe");
+    WriteTextFile(exe + "ZemSetup.exe", "MZ");
+    WriteTextFile(exe + "a.htm", "a");
+    enum Moment { kRightAway, kQuestion, kVerdict };
+    for (Moment moment : { kRightAway, kQuestion, kVerdict })
+    {
+        MainDialogRun run;
+        ASSERT_NE(nullptr, run.hDlg) << "moment " << moment;
+        CWebInstallDlg* dlg = run.dlg;
+        strcpy(dlg->m_szModuleDir, exe.c_str());
+        strcpy(dlg->m_szListFile, (exe + "list.ini").c_str());
+        WriteTextFile(exe + "list.ini", moment == kRightAway ? "[FileList]\r\nFilesCount=-1\r\nFile1=a.htm\r\n"
+                                                             : "[FileList]\r\nFilesCount=1\r\nFile1=a.htm\r\n");
+        // The question comes from a virtual directory that cannot be created (no site in this store).
+        dlg->m_bWebServerFound = moment == kQuestion;
+        ::SetDlgItemTextA(run.hDlg, IDC_WEB_FOLDER, (FreshFolder("closetarget") + "ZemWeb").c_str());
+        ::SetDlgItemTextA(run.hDlg, IDC_PACKAGE, (exe + "ZemSetup.exe").c_str());
+        ::SendMessageA(run.hDlg, WM_COMMAND, IDOK, 0);
+        if (moment != kRightAway)
+        {
+            EXPECT_TRUE(zem::ui::WaitUntil([&] { return FindWorkerBox(run.uiThreadId) != nullptr; })) << "moment " << moment;
+        }
+        zem::ui::Post(run.hDlg, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(zem::ui::WaitUntil([&] { return run.dlg == nullptr; }, zem::ui::Millis{20000})) << "moment " << moment;
+        EXPECT_EQ(nullptr, FindWorkerBox(run.uiThreadId)) << "moment " << moment;
+    }
 }
 
 } // namespace
