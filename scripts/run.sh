@@ -9,9 +9,21 @@ set -euo pipefail
 X64=$ZEM_BUILD/x64
 
 # Everything the program should find in the prefix before it starts goes here, so that a person and the
-# headless run see the same machine. Nothing yet: the program starts on its no-web-server branch.
+# headless run see the same machine.
+# Wine has no IIS: the stand-in admin base object is registered, and a metabase without web sites gets
+# the one a fresh IIS has, "Default Web Site" (site 1, :80:, C:\inetpub\wwwroot), so the program finds
+# a site on its built-in default. A store that has sites is left as it is.
 zem_prepare_run() {
-    :
+    zem_log "registering the IIS Admin Base Object stand-in"
+    zem_build x64 --target zem_iisadmin mdutil >/dev/null
+    "$X64/wine-run" regsvr32 /s "Z:$X64/bin/zem_iisadmin.dll"
+    mkdir -p "$X64/wineprefix/drive_c/inetpub/wwwroot"
+    local keys
+    keys=$("$X64/wine-run" "$X64/bin/mdutil.exe" tree /LM/W3SVC 2>/dev/null) || keys=
+    if ! grep -q '^/LM/W3SVC/[^/]*$' <<<"${keys//$'\r'/}"; then
+        zem_log "seeding Default Web Site"
+        "$X64/wine-run" "$X64/bin/mdutil.exe" add-site 1 "Default Web Site" 'C:\inetpub\wwwroot' :80: >/dev/null
+    fi
 }
 
 zem_install_deps
