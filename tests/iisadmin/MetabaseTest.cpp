@@ -3,6 +3,7 @@
 #include "MetabaseTest.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <atomic>
 
@@ -20,22 +21,12 @@ std::wstring ProgramFolder()
 
 void RemoveTree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryW(folder.c_str());
+    std::wstring from = folder + L'\0';   // a list of paths, ended by an empty one
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&operation);
 }
 
 // Starts mdutil with stdout and stderr on one pipe; only the child's end is inheritable.
