@@ -174,10 +174,9 @@ using namespace iisadmin;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
+    // Thread notifications stay on: the static run-time cleans up per-thread data with them.
+    if (reason == DLL_PROCESS_ATTACH)
         g_module = instance;
-        ::DisableThreadLibraryCalls(instance);
-    }
     return TRUE;
 }
 
