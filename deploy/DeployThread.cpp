@@ -44,19 +44,26 @@ void CDeployThread::CloseThread()
     m_dwThreadId = 0;
 }
 
+namespace {
+
+BOOL CALLBACK AnswerMessageBox(HWND hWnd, LPARAM lParam)
+{
+    char szClass[16] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    if (lstrcmpA(szClass, "#32770") != 0 || !::IsWindowVisible(hWnd))
+        return TRUE;
+    int nButton = ::GetDlgItem(hWnd, IDNO) ? IDNO : IDOK;
+    ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
+    ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
+} // namespace
+
 int DismissThreadMessageBoxes(DWORD dwThreadId)
 {
     int nAnswered = 0;
-    ::EnumThreadWindows(dwThreadId, [](HWND hWnd, LPARAM lParam) -> BOOL {
-        char szClass[16] = {};
-        ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-        if (lstrcmpA(szClass, "#32770") != 0 || !::IsWindowVisible(hWnd))
-            return TRUE;
-        int nButton = ::GetDlgItem(hWnd, IDNO) ? IDNO : IDOK;
-        ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
-        ++*reinterpret_cast<int*>(lParam);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&nAnswered));
+    ::EnumThreadWindows(dwThreadId, &AnswerMessageBox, reinterpret_cast<LPARAM>(&nAnswered));
     return nAnswered;
 }
 

@@ -2,13 +2,15 @@
 
 #include "resource.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
 #ifndef _WIN64
 // The sizes the dialog has always been given on 32-bit Windows.
 static_assert(sizeof(OPENFILENAMEA) == 88, "full OPENFILENAMEA");
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "OPENFILENAMEA before Windows 2000");
+// OPENFILENAME_SIZE_VERSION_400A in a form the compiler can evaluate.
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "OPENFILENAMEA before Windows 2000");
 #endif
 
 namespace {
