@@ -229,8 +229,10 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         environment.empty() ? nullptr : environment.data(),
-                        options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi))
-        Fail("cannot start " + Narrow(exePath));
+                        options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi)) {
+        DWORD error = GetLastError();   // before building the message, which may touch it
+        Fail("cannot start " + Narrow(exePath), error);
+    }
     CloseHandle(pi.hThread);
     return DriverProcess(pi.hProcess, pi.dwProcessId);
 }
