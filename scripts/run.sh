@@ -27,7 +27,7 @@ zem_prepare_run() {
 }
 
 zem_install_deps
-zem_configure x64
+zem_configure x64 -DZEM_BUILD_TESTS=ON
 zem_log "building ZemWebSetup and zemdrive (x64)"
 zem_build x64 --target ZemWebSetup zemdrive
 

@@ -4,7 +4,7 @@ set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
 zem_install_deps
-zem_configure x64
+zem_configure x64 -DZEM_BUILD_TESTS=ON
 zem_configure x86 -DZEM_BUILD_TESTS=OFF
 zem_log "building x64"
 zem_build x64

@@ -512,6 +512,31 @@ HWND WaitPicker(DWORD uiThreadId, HWND hMain)
     return hPicker;
 }
 
+// The text of the folder the browser's tree has selected.
+std::string SelectedFolderText(HWND hBrowser)
+{
+    HWND hTree = ::FindWindowExA(hBrowser, nullptr, "SysTreeView32", nullptr);
+    HTREEITEM hItem = hTree ? TreeView_GetSelection(hTree) : nullptr;
+    if (!hItem)
+        return std::string();
+    char szText[MAX_PATH] = {};
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = hItem;
+    item.pszText = szText;
+    item.cchTextMax = MAX_PATH;
+    ::SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return szText;
+}
+
+// The folder's own name, as the browser's tree shows it.
+std::string LeafName(std::string path)
+{
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return path.substr(path.rfind('\\') + 1);
+}
+
 TEST_F(DeployDialog, FolderBrowserProposesZemWebBelowTheChoice)
 {
     const bool dbcs = IsDoubleByteCodePage();
@@ -535,7 +560,10 @@ TEST_F(DeployDialog, FolderBrowserProposesZemWebBelowTheChoice)
         ASSERT_NE(nullptr, hBrowser) << "row " << i;
         if (!rows[i].choose.empty())
             ::SendMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(rows[i].choose.c_str()));
-        ::Sleep(200);
+        // The browser fills its tree and selects the folder in steps of its own: answer only once it has.
+        const std::string leaf = rows[i].choose.empty() ? LeafName(rows[i].field) : std::string("C:");
+        EXPECT_TRUE(zem::ui::WaitUntil([&] { return SelectedFolderText(hBrowser).find(leaf) != std::string::npos; }))
+            << "row " << i << ": selected '" << SelectedFolderText(hBrowser) << "'";
         zem::ui::Post(hBrowser, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hBrowser); })) << "row " << i;
         EXPECT_EQ(rows[i].expected, Field(IDC_WEB_FOLDER)) << "row " << i;

@@ -132,17 +132,18 @@ TEST_F(SiteLink, PointerBecomesAHandOverTheTextOnly)
 {
     const int edge = TextWidth(WindowTextAnsi(m_hLink).c_str());
     HCURSOR hHand = ::LoadCursorA(nullptr, IDC_HAND);
+    // Sharing the dialog thread's input state makes its cursor ours to read, whatever the real pointer
+    // on the shared display is over.
+    ASSERT_TRUE(::AttachThreadInput(::GetCurrentThreadId(), s_run->uiThreadId, TRUE));
     auto cursorAfterMoveTo = [&](int x) {
         ::SendMessageA(m_hLink, WM_SETCURSOR, reinterpret_cast<WPARAM>(m_hLink), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         ::SendMessageA(m_hLink, WM_MOUSEMOVE, 0, MAKELPARAM(x, 3));
-        CURSORINFO info = {};
-        info.cbSize = sizeof(info);
-        ::GetCursorInfo(&info);
-        return info.hCursor;
+        return ::GetCursor();
     };
     EXPECT_EQ(hHand, cursorAfterMoveTo(edge));
     EXPECT_NE(hHand, cursorAfterMoveTo(edge + 1));
     EXPECT_EQ(hHand, cursorAfterMoveTo(1));
+    ::AttachThreadInput(::GetCurrentThreadId(), s_run->uiThreadId, FALSE);
 }
 
 // Points the system's "open" of http addresses at the recorder for the life of the object.
