@@ -32,6 +32,8 @@ const Row kRows[] = {
     {IDS_LABEL_PACKAGE, L"Installation package:", L"卡洛文杀毒安装包：", L"卡洛文殺毒安裝包﹕"},
     {IDS_LABEL_FOLDER, L"Web virtual directory: ", L"目标文件夹：", L"目標文件夾﹕"},
     {IDS_NO_WEBSITE, L"No Website Found", L"没有站点", L"沒有站點"},
+    {IDS_SITE_ROOT_PATH, L"Root path of current website is %s", L"当前选择站点的根路径\uFF1A %s",
+     L"當前選擇站點的根路徑\uFE55 %s"},
     {IDS_LABEL_SITE, L"Please choose website:", L"请选择站点：", L"請選擇站點﹕"},
     {IDS_LABEL_URL, L"Corvane Web Instal URL:", L"卡洛文Web安装URL为：", L"卡洛文Web安裝URL為﹕"},
 };
