@@ -552,6 +552,14 @@ TEST_F(DeployDialog, FolderBrowserProposesZemWebBelowTheChoice)
         // In a single-byte code page the name is "d" and a character, and the backslash closes it.
         { base + "d" DBCS_5C, "", dbcs ? base + "d" DBCS_5C "\\ZemWeb" : base + "d\xD5\\ZemWeb" },
     };
+    // In a fresh prefix Wine's shell builds its folder namespace during the first browse and selects
+    // nothing then; one browse cancelled beforehand leaves every row below a browser like a user's.
+    zem::ui::Command(m_hDlg, IDC_BROWSE_FOLDER);
+    HWND hFirst = WaitPicker(s_run->uiThreadId, m_hDlg);
+    ASSERT_NE(nullptr, hFirst);
+    zem::ui::WaitUntil([&] { return !SelectedFolderText(hFirst).empty(); }, zem::ui::Millis{5000});
+    zem::ui::Post(hFirst, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hFirst); }));
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
         SetField(IDC_WEB_FOLDER, rows[i].field);
