@@ -146,3 +146,29 @@ TEST_F(SiteSelection, SiteWithoutReadableDescriptionKeepsThePreviousOne)
 }
 
 } // namespace
+
+namespace {
+
+TEST(StartUp, ProposesThePackageBesideTheProgramOnlyWhenItIsThere)
+{
+    char szExe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
+    std::string package(szExe);
+    package = package.substr(0, package.rfind('\\') + 1) + std::string(Loaded(IDS_PACKAGE_FILE_NAME));
+    ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(package.c_str())) << "left over: " << package;
+    {
+        MainDialogRun run;
+        ASSERT_NE(nullptr, run.hDlg);
+        EXPECT_EQ("", WindowTextAnsi(::GetDlgItem(run.hDlg, IDC_PACKAGE)));
+    }
+    HANDLE h = ::CreateFileA(package.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    ::CloseHandle(h);
+    {
+        MainDialogRun run;
+        EXPECT_EQ(package, WindowTextAnsi(::GetDlgItem(run.hDlg, IDC_PACKAGE)));
+    }
+    ::DeleteFileA(package.c_str());
+}
+
+} // namespace
