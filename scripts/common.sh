@@ -59,14 +59,21 @@ zem_start_xvfb() {
     zem_log "Xvfb on $DISPLAY"
 }
 
+# Both stop functions run from EXIT traps under `set -e`: they never fail, so the script's own status stands.
 zem_stop_xvfb() {
-    [ -n "$ZEM_XVFB_PID" ] && kill "$ZEM_XVFB_PID" 2>/dev/null && wait "$ZEM_XVFB_PID" 2>/dev/null
+    if [ -n "$ZEM_XVFB_PID" ]; then
+        kill "$ZEM_XVFB_PID" 2>/dev/null || true
+        wait "$ZEM_XVFB_PID" 2>/dev/null || true
+    fi
     ZEM_XVFB_PID=
 }
 
 # Stops the wineserver of this build's prefix only.
 zem_stop_wine() {
     local prefix=$ZEM_BUILD/x64/wineprefix
-    [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    # No server left running (it ends by itself once idle) is not a failure.
+    if [ -d "$prefix" ]; then
+        WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    fi
     return 0
 }
