@@ -243,16 +243,22 @@ HRESULT ReadKey(XmlIn& in, const std::wstring& elementName, const Attributes& at
 
 // ---- writing ----------------------------------------------------------------------------------------
 
+// An XML writer over a stream in memory.
+HRESULT CreateMemoryWriter(ComPtr<IStream>& stream, ComPtr<IXmlWriter>& writer)
+{
+    stream.Attach(::SHCreateMemStream(nullptr, 0));
+    if (!stream)
+        return E_OUTOFMEMORY;
+    return ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
+}
+
 // Wine's XmlLite writes attribute values exactly as given, where Windows' escapes them; ask the writer
 // once which it does, so the text is escaped exactly once on either.
 HRESULT ProbeAttributeEscaping(bool& escapes)
 {
     ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(nullptr, 0));
-    if (!stream)
-        return E_OUTOFMEMORY;
     ComPtr<IXmlWriter> writer;
-    HRESULT hr = ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
+    HRESULT hr = CreateMemoryWriter(stream, writer);
     if (FAILED(hr))
         return hr;
     if (FAILED(hr = writer->SetOutput(stream.Get())) ||
@@ -492,11 +498,8 @@ HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
         return escaping.probe;
 
     ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(nullptr, 0));
-    if (!stream)
-        return E_OUTOFMEMORY;
     ComPtr<IXmlWriter> writer;
-    HRESULT hr = ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
+    HRESULT hr = CreateMemoryWriter(stream, writer);
     if (FAILED(hr))
         return hr;
     // The writer lays the file out itself: Wine's refuses whitespace written between elements.
