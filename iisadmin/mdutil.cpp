@@ -3,6 +3,7 @@
 #include <initguid.h>   // defines the admin base object's class and interface ids in this unit
 
 #include "Schema.h"
+#include "WebExport.h"
 
 #include <windows.h>
 #include <iadmw.h>
@@ -30,6 +31,8 @@ const wchar_t kUsage[] =
     L"  delete <path>     Deletes a key and everything below it.\n"
     L"  show <path>       Prints a key's values.\n"
     L"  tree [<path>]     Prints the keys below a key (default: the whole metabase).\n"
+    L"  export-web        Prints the web sites, bindings and virtual directories, tab-separated, for\n"
+    L"                    configuring another web server (scripts/nginx-conf.py reads it).\n"
     L"  hold <path> <ms> [read]\n"
     L"                    Keeps a key open for writing (or reading) for <ms> milliseconds, as another\n"
     L"                    management program would; prints \"holding <path>\" once it has the key.\n"
@@ -424,6 +427,7 @@ int Run(int argc, wchar_t** argv)
     std::wstring command = args[0];
     args.erase(args.begin());
     bool known = command == L"add-site" || command == L"hold" || command == L"tree" ||
+                 (command == L"export-web" && args.empty()) ||
                  ((command == L"add-key" || command == L"delete" || command == L"show") && args.size() == 1);
     if (!known || (command == L"tree" && args.size() > 1)) {
         Err(kUsage);
@@ -443,6 +447,13 @@ int Run(int argc, wchar_t** argv)
         return DeleteCommand(admin.Get(), timeoutMs, args[0]);
     if (command == L"show")
         return ShowCommand(admin.Get(), timeoutMs, args[0]);
+    if (command == L"export-web") {
+        std::wstring text, step;
+        if (FAILED(hr = ExportWeb(admin.Get(), timeoutMs, text, step)))
+            return Refused(step, hr);
+        Out(text);
+        return 0;
+    }
     if (command == L"tree")
         return TreeCommand(admin.Get(), timeoutMs, args.empty() ? L"/" : args[0]);
     return HoldCommand(admin.Get(), timeoutMs, args);

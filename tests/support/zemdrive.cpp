@@ -1,14 +1,19 @@
-// zemdrive snapshot <png-path>
+// zemdrive install <program.exe> [--site <n>] [--shots <png path prefix>]
 //
-// Runs ZemWebSetup.exe from this program's folder without a person at the screen: answers the message
-// boxes it shows at start with OK, photographs the settled main dialog, prints the log pane and leaves
-// through Exit. Everything it prints is UTF-8, for the Unix terminal that started Wine.
+// Does the program's main job without a person at the screen: starts it, answers the message boxes it
+// shows at start with OK, selects site n (default: the first), photographs the dialog (<prefix>-before.png),
+// presses Install, answers a question with Yes, notes every progress position it sees, answers the
+// verdict, photographs the result (<prefix>-after.png), prints the log pane and leaves through Exit.
+// Everything it prints is UTF-8, for the Unix terminal that started Wine. Exit status 0 only when the
+// verdict is the program's own "Setup finished." (in the language the program speaks).
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "UiDriver.h"
 #include "resource.h"
@@ -20,6 +25,8 @@ using namespace std::chrono_literals;
 
 // Time for the program to come up, including Wine's own start in a prefix that was just created.
 constexpr Millis kStartUp{60000};
+// A whole deployment copies a few files; a run that takes longer than this is stuck.
+constexpr auto kDeployment = 120s;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -37,13 +44,11 @@ void Print(const std::wstring& text)
 }
 
 // Message-box text shown on one line, so that each box is one line of the report.
-std::wstring OneLine(std::wstring text)
+std::wstring OneLine(const std::wstring& text)
 {
-    for (auto& c : text)
-        if (c == L'\n') c = L'|';
     std::wstring out;
     for (wchar_t c : text)
-        if (c != L'\r') out += c;
+        if (c != L'\r') out += c == L'\n' ? L'|' : c;
     return out;
 }
 
@@ -54,41 +59,85 @@ int Fail(const std::wstring& why)
     return 2;
 }
 
-int Snapshot(const std::wstring& pngPath)
+// The catalogue string as the program loads it: the resource loader picks the same language for both.
+std::wstring ProgramString(const std::wstring& program, UINT id)
 {
-    DriverProcess program = DriverProcess::StartBeside(L"ZemWebSetup.exe");
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return L"";
+    wchar_t text[512] = L"";
+    LoadStringW(module, id, text, ARRAYSIZE(text));
+    FreeLibrary(module);
+    return text;
+}
 
-    // Zero or more boxes come before the dialog shows.
+void Shot(HWND dialog, const std::wstring& prefix, const wchar_t* moment)
+{
+    if (prefix.empty()) return;
+    BringToFront(dialog);
+    CapturePng(dialog, prefix + moment);
+    Print(L"screenshot: " + prefix + moment + L"\n");
+}
+
+int Install(const std::wstring& program, int site, const std::wstring& shots)
+{
+    DriverProcess process = DriverProcess::Start(program);
     HWND dialog = WaitMainDialog(
-        program,
+        process,
         [](HWND box) {
             MessageBoxInfo info = ReadMessageBox(box);
-            Print(L"message box [" + info.caption + L"]" + (info.hasIcon ? L" (icon)" : L"") + L": " +
-                  OneLine(info.text) + L"\n");
-            int choice = info.buttons.empty() ? IDOK : info.buttons.front().first;
-            for (const auto& button : info.buttons)
-                if (button.first == IDOK) choice = IDOK;
-            Answer(box, choice);
+            Print(L"message box at start [" + info.caption + L"]: " + OneLine(info.text) + L"\n");
+            Answer(box, info.buttons.empty() ? IDOK : info.buttons.front().first);
         },
         kStartUp);
-    if (!program.Running()) {
-        auto code = program.WaitExit(0ms);
-        return Fail(L"ZemWebSetup.exe ended during start-up with exit code " + std::to_wstring(code.value_or(0)));
-    }
-    if (!dialog) return Fail(L"time-out: the main dialog did not show within 60 s");
-    if (!program.WaitIdle(10s)) return Fail(L"time-out: the main dialog does not become idle");
+    if (!process.Running()) return Fail(L"the program ended during start-up");
+    if (!dialog || !process.WaitIdle(10s)) return Fail(L"time-out: the main dialog did not show within 60 s");
 
-    BringToFront(dialog);
-    CapturePng(dialog, pngPath);
-    Print(L"dialog [" + Text(dialog) + L"]\n");
-    Print(L"screenshot: " + pngPath + L"\n");
+    if (site > 1) {
+        HWND combo = Item(dialog, IDC_SITE);
+        if (Send(combo, CB_SETCURSEL, site - 1) == CB_ERR) return Fail(L"the site list has no site " + std::to_wstring(site));
+        Post(dialog, WM_COMMAND, MAKEWPARAM(IDC_SITE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        process.WaitIdle(10s);
+    }
+    Print(L"dialog [" + Text(dialog) + L"]\nsite: " + ItemText(dialog, IDC_SITE) + L"\nfolder: " +
+          ItemText(dialog, IDC_WEB_FOLDER) + L"\npackage: " + ItemText(dialog, IDC_PACKAGE) + L"\nlink: " +
+          ItemText(dialog, IDC_SITE_LINK) + L"\n");
+    Shot(dialog, shots, L"-before.png");
+
+    HWND progress = Item(dialog, IDC_PROGRESS);
+    HWND install = Item(dialog, IDOK);
+    Click(install);
+    std::vector<LRESULT> seen;
+    std::wstring verdict;
+    auto deadline = std::chrono::steady_clock::now() + kDeployment;
+    // The verdict's box comes after the last position; a box before it is a question (Yes goes on).
+    while (verdict.empty() && std::chrono::steady_clock::now() < deadline && process.Running()) {
+        LRESULT position = Send(progress, PBM_GETPOS);
+        if (seen.empty() || seen.back() != position) seen.push_back(position);
+        for (HWND box : process.MessageBoxes()) {
+            MessageBoxInfo info = ReadMessageBox(box);
+            bool question = false;
+            for (const auto& button : info.buttons) question = question || button.first == IDYES;
+            Print(L"message box [" + info.caption + L"]: " + OneLine(info.text) + (question ? L" -> Yes\n" : L"\n"));
+            if (!question) verdict = info.text;
+            Answer(box, question ? IDYES : info.buttons.front().first);
+            WaitUntil([&] { return !IsWindow(box); }, 5s);
+        }
+        Sleep(2);
+    }
+    std::wstring positions;
+    for (LRESULT p : seen) positions += (positions.empty() ? L"" : L" ") + std::to_wstring(p);
+    Print(L"progress seen: " + positions + L"\n");
+    if (verdict.empty()) return Fail(L"no verdict: the deployment did not end within 120 s");
+    if (!WaitUntil([&] { return IsWindowEnabled(install) != FALSE; }, 10s)) return Fail(L"Install stayed disabled");
+    Print(L"verdict: " + verdict + L"\n");
+    Shot(dialog, shots, L"-after.png");
     Print(L"log:\n" + ItemText(dialog, IDC_LOG) + L"\n");
 
     Click(Item(dialog, IDCANCEL));
-    auto code = program.WaitExit(15s);
-    if (!code) return Fail(L"time-out: ZemWebSetup.exe did not end after Exit");
-    Print(L"exit code " + std::to_wstring(*code) + L"\n");
-    return *code == 0 ? 0 : 3;
+    auto code = process.WaitExit(15s);
+    if (!code) return Fail(L"time-out: the program did not end after Exit");
+    if (*code != 0) return Fail(L"the program ended with exit code " + std::to_wstring(*code));
+    return verdict == ProgramString(program, IDS_SETUP_FINISHED) ? 0 : 3;
 }
 
 }  // namespace
@@ -97,14 +146,23 @@ int main()
 {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv || argc != 3 || std::wstring(argv[1]) != L"snapshot") {
-        std::fputs("usage: zemdrive snapshot <png-path>\n", stderr);
+    std::vector<std::wstring> args(argv, argv + argc);
+    LocalFree(argv);
+    int site = 1;
+    std::wstring shots;
+    bool usage = args.size() < 3 || args[1] != L"install";
+    for (size_t i = 3; !usage && i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) usage = true;
+        else if (args[i] == L"--site") site = _wtoi(args[i + 1].c_str());
+        else if (args[i] == L"--shots") shots = args[i + 1];
+        else usage = true;
+    }
+    if (usage || site < 1) {
+        std::fputs("usage: zemdrive install <program.exe> [--site <n>] [--shots <png path prefix>]\n", stderr);
         return 1;
     }
-    std::wstring path = argv[2];
-    LocalFree(argv);
     try {
-        return Snapshot(path);
+        return Install(args[2], site, shots);
     } catch (const DriverError& e) {
         std::fprintf(stderr, "zemdrive: %s\n", e.what());
         return 2;

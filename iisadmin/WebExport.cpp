@@ -1,0 +1,156 @@
+#include "WebExport.h"
+
+#include <iiscnfg.h>
+
+#include <vector>
+
+namespace iisadmin {
+namespace {
+
+const wchar_t kService[] = L"/LM/W3SVC";
+
+// Reads one value; `inherit` lets an ancestor's inheritable value stand in for a missing own one.
+HRESULT ReadValue(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& path, DWORD id, bool inherit,
+                  std::vector<BYTE>& data)
+{
+    data.resize(256);
+    for (;;) {
+        METADATA_RECORD record = {};
+        record.dwMDIdentifier = id;
+        record.dwMDAttributes = inherit ? METADATA_INHERIT : METADATA_NO_ATTRIBUTES;
+        record.dwMDUserType = ALL_METADATA;
+        record.dwMDDataType = ALL_METADATA;
+        record.dwMDDataLen = static_cast<DWORD>(data.size());
+        record.pbMDData = data.data();
+        DWORD required = 0;
+        HRESULT hr = admin->GetData(key, path.c_str(), &record, &required);
+        if (hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) {
+            data.resize(required);
+            continue;
+        }
+        if (SUCCEEDED(hr)) {
+            data.resize(record.dwMDDataLen);
+            data.resize(data.size() + sizeof(wchar_t), 0);   // a terminator even for a malformed string
+        }
+        return hr;
+    }
+}
+
+// The value as one field: strings as they are, a list's entries one per element, numbers in decimal.
+HRESULT Field(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& path, DWORD id, bool inherit,
+              std::vector<std::wstring>& entries)
+{
+    entries.clear();
+    std::vector<BYTE> data;
+    HRESULT hr = ReadValue(admin, key, path, id, inherit, data);
+    if (hr == static_cast<HRESULT>(MD_ERROR_DATA_NOT_FOUND))
+        return S_FALSE;
+    if (FAILED(hr))
+        return hr;
+    if (id == MD_ACCESS_PERM || id == MD_DIRECTORY_BROWSING) {
+        DWORD value = 0;
+        memcpy(&value, data.data(), data.size() < sizeof value ? data.size() : sizeof value);
+        entries.push_back(std::to_wstring(value));
+        return S_OK;
+    }
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(data.data());
+    size_t units = data.size() / sizeof(wchar_t);
+    for (size_t i = 0; i < units && (text[i] || entries.empty());) {
+        std::wstring entry(text + i, wcsnlen(text + i, units - i));
+        i += entry.size() + 1;
+        for (wchar_t& c : entry)
+            if (c == L'\t' || c == L'\r' || c == L'\n')
+                c = L' ';
+        entries.push_back(entry);
+        if (id != MD_SERVER_BINDINGS)
+            break;
+    }
+    return S_OK;
+}
+
+std::wstring First(const std::vector<std::wstring>& entries) { return entries.empty() ? L"-" : entries.front(); }
+
+HRESULT ExportDirs(IMSAdminBaseW* admin, METADATA_HANDLE service, const std::wstring& site, const std::wstring& key,
+                   const std::wstring& url, std::wstring& out, std::wstring& step)
+{
+    std::vector<std::wstring> path, access, docs, browse;
+    HRESULT hr = Field(admin, service, key, MD_VR_PATH, false, path);
+    if (hr == S_OK) {
+        if (FAILED(hr = Field(admin, service, key, MD_ACCESS_PERM, true, access)) ||
+            FAILED(hr = Field(admin, service, key, MD_DEFAULT_LOAD_FILE, true, docs)) ||
+            FAILED(hr = Field(admin, service, key, MD_DIRECTORY_BROWSING, true, browse))) {
+            step = L"GetData " + std::wstring(kService) + L"/" + key;
+            return hr;
+        }
+        out += L"dir\t" + site + L"\t" + url + L"\t" + First(path) + L"\t" + First(access) + L"\t" + First(docs) +
+               L"\t" + First(browse) + L"\n";
+    } else if (FAILED(hr)) {
+        step = L"GetData " + std::wstring(kService) + L"/" + key + L" Path";
+        return hr;
+    }
+    wchar_t name[METADATA_MAX_NAME_LEN];
+    for (DWORD index = 0;; ++index) {
+        hr = admin->EnumKeys(service, key.c_str(), name, index);
+        if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS))
+            return S_OK;
+        if (FAILED(hr)) {
+            step = L"EnumKeys " + std::wstring(kService) + L"/" + key;
+            return hr;
+        }
+        if (FAILED(hr = ExportDirs(admin, service, site, key + L"/" + name, url + name + L"/", out, step)))
+            return hr;
+    }
+}
+
+bool IsSiteNumber(const wchar_t* name)
+{
+    for (const wchar_t* p = name; *p; ++p)
+        if (*p < L'0' || *p > L'9')
+            return false;
+    return *name && *name != L'0';
+}
+
+} // namespace
+
+HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step)
+{
+    METADATA_HANDLE service = 0;
+    HRESULT hr = admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, kService, METADATA_PERMISSION_READ, timeoutMs, &service);
+    if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        return S_OK;   // no web service: nothing to serve
+    if (FAILED(hr)) {
+        step = L"OpenKey " + std::wstring(kService);
+        return hr;
+    }
+    wchar_t name[METADATA_MAX_NAME_LEN];
+    for (DWORD index = 0; SUCCEEDED(hr); ++index) {
+        hr = admin->EnumKeys(service, L"", name, index);
+        if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS)) {
+            hr = S_OK;
+            break;
+        }
+        if (FAILED(hr)) {
+            step = L"EnumKeys " + std::wstring(kService);
+            break;
+        }
+        if (!IsSiteNumber(name))
+            continue;
+        std::wstring site = name;
+        std::vector<std::wstring> comment, bindings;
+        if (FAILED(hr = Field(admin, service, site, MD_SERVER_COMMENT, false, comment)) ||
+            FAILED(hr = Field(admin, service, site, MD_SERVER_BINDINGS, false, bindings))) {
+            step = L"GetData " + std::wstring(kService) + L"/" + site;
+            break;
+        }
+        out += L"site\t" + site + L"\t" + (comment.empty() ? L"" : comment.front()) + L"\n";
+        for (const std::wstring& binding : bindings)
+            out += L"binding\t" + site + L"\t" + binding + L"\n";
+        hr = ExportDirs(admin, service, site, site + L"/ROOT", L"/", out, step);
+        if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+            hr = S_OK;   // a site without ROOT serves nothing, as IIS
+    }
+    HRESULT closed = admin->CloseKey(service);
+    return FAILED(hr) ? hr : closed;
+}
+
+} // namespace iisadmin

@@ -1,0 +1,20 @@
+// What the web server needs from the metabase, as text a script turns into another server's configuration.
+#pragma once
+
+#include <windows.h>
+#include <iadmw.h>
+
+#include <string>
+
+namespace iisadmin {
+
+// One tab-separated line per fact, sites in key order:
+//   site <n> <ServerComment>
+//   binding <n> <IP:Port:Host>                                  one per ServerBindings entry
+//   dir <n> <URL path> <Path> <AccessFlags> <DefaultDoc> <DirBrowseFlags>
+// A dir line stands for ROOT ("/") and for each key below it with a Path of its own ("/Zem/"); the last
+// three values are the effective ones, inherited where the key sets none, and "-" when nobody sets them.
+// Tabs and line breaks inside values become blanks. On failure `step` names the call that failed.
+HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step);
+
+} // namespace iisadmin

@@ -1,0 +1,201 @@
+#!/usr/bin/env python3
+"""Turns what `mdutil export-web` prints into an nginx configuration that answers as IIS would.
+
+  nginx-conf.py <export.tsv> <wine prefix> <runtime dir> [--free-ports]
+
+Writes <runtime dir>/nginx.conf and <runtime dir>/ports ("<binding port> <served port>" per line) and
+prints one line per site: where it is served, or why it is not. A site that cannot be served (a binding
+without a port, a folder outside the Wine prefix) is left out; the others are still served.
+
+A binding's port is served as it is unless it is taken or not permitted; then a free port stands in for
+it, and the report says which. --free-ports gives every port a free stand-in (tests, which must not
+depend on port 80). A ports file left by the running server is kept, so a reload never moves a port.
+"""
+import errno
+import os
+import re
+import socket
+import sys
+
+# IIS 6 MIME map for what a download site holds; everything else goes out as a download.
+TYPES = {"text/html": "htm html", "text/css": "css", "application/javascript": "js", "text/plain": "txt",
+         "image/gif": "gif", "image/png": "png", "image/jpeg": "jpg jpeg", "image/x-icon": "ico",
+         "application/octet-stream": "exe msi zip"}
+MD_ACCESS_READ = 0x1
+MD_DIRBROW_LOADDEFAULT = 0x40000000
+
+
+class Unservable(Exception):
+    pass
+
+
+def parse_export(lines):
+    """Sites in the order of the export: {number: {"name", "bindings", "dirs"}}."""
+    sites = {}
+    for line in lines:
+        fields = line.rstrip("\r\n").split("\t")
+        if fields[0] == "site" and len(fields) == 3:
+            sites[fields[1]] = {"name": fields[2], "bindings": [], "dirs": []}
+        elif fields[0] == "binding" and len(fields) == 3 and fields[1] in sites:
+            sites[fields[1]]["bindings"].append(fields[2])
+        elif fields[0] == "dir" and len(fields) == 7 and fields[1] in sites:
+            sites[fields[1]]["dirs"].append(fields[2:])
+    return sites
+
+
+def parse_binding(binding):
+    """IP:Port:Host -> (ip or "", port, host or "")."""
+    parts = binding.split(":", 2)
+    if len(parts) < 3:
+        raise Unservable(f'binding "{binding}" is not IP:Port:Host')
+    ip, port, host = parts
+    if not port.isdigit() or not 0 < int(port) < 65536:
+        raise Unservable(f'binding "{binding}" has no port' if not port else f'binding "{binding}" has no valid port')
+    if host and not re.fullmatch(r"[A-Za-z0-9.-]+", host):
+        raise Unservable(f'binding "{binding}" has a host header nginx cannot match')
+    return ip, int(port), host.lower()
+
+
+def unix_path(windows_path, prefix):
+    """C:\\dir\\sub -> the folder behind it in the prefix's drive mapping, matching names as Windows does."""
+    path = re.sub(r"(?i)^%SystemDrive%", "C:", windows_path)
+    match = re.fullmatch(r"([A-Za-z]):(?:[\\/](.*))?", path)
+    if not match:
+        raise Unservable(f'folder "{windows_path}" is not a local path')
+    drive = os.path.join(prefix, "dosdevices", match.group(1).lower() + ":")
+    if not os.path.exists(drive):
+        raise Unservable(f'folder "{windows_path}": drive {match.group(1).upper()}: is not mapped')
+    current = os.path.realpath(drive)
+    for name in re.split(r"[\\/]+", match.group(2) or ""):
+        if name in ("", "."):
+            continue
+        if name == "..":
+            current = os.path.dirname(current)
+            continue
+        if not os.path.exists(os.path.join(current, name)) and os.path.isdir(current):
+            name = next((n for n in os.listdir(current) if n.lower() == name.lower()), name)
+        current = os.path.join(current, name)
+    root = os.path.realpath(prefix)
+    current = os.path.realpath(current)
+    if not current.startswith(root + os.sep):
+        raise Unservable(f'folder "{windows_path}" is outside the Wine prefix')
+    if re.search(r'[$"\\{};\x00-\x1f]', current):
+        raise Unservable(f'folder "{windows_path}" has characters nginx cannot take in a path')
+    return current
+
+
+def location(url, folder, access, docs, browse):
+    lines = [f"        location {url} {{"]
+    if url != "/":
+        lines.insert(0, f"        location = {url.rstrip('/')} {{ return 301 {url}; }}")
+    if not access.isdigit() or not int(access) & MD_ACCESS_READ:
+        lines.append("            return 403;")
+    else:
+        lines.append(f'            alias "{folder}/";')
+        names = [d.strip() for d in docs.split(",") if d.strip()] if docs != "-" else []
+        names = [n for n in names if re.fullmatch(r"[^\s$\"/\\{};]+", n)]
+        if names and (browse == "-" or int(browse) & MD_DIRBROW_LOADDEFAULT):
+            lines.append("            index " + " ".join(names) + ";")
+        else:
+            lines.append("            location ~ /$ { return 403; }")
+    lines.append("        }")
+    return lines
+
+
+def port_usable(ip, port):
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            s.bind((ip or "0.0.0.0", port))
+        except PermissionError:
+            return "not permitted"
+        except OSError as e:
+            return "taken" if e.errno == errno.EADDRINUSE else os.strerror(e.errno)
+    return ""
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("0.0.0.0", 0))
+        return s.getsockname()[1]
+
+
+def main(argv):
+    if len(argv) not in (4, 5) or (len(argv) == 5 and argv[4] != "--free-ports"):
+        print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
+        return 2
+    export, prefix, runtime = argv[1:4]
+    free_all = len(argv) == 5
+    with open(export, encoding="utf-8") as f:
+        sites = parse_export(f)
+    ports_file = os.path.join(runtime, "ports")
+    served = {}
+    if os.path.exists(ports_file):
+        with open(ports_file) as f:
+            served = {int(a): int(b) for a, b in (line.split() for line in f if line.strip())}
+
+    servers, claimed, report, defaults = [], {}, [], set()
+    for number, site in sites.items():
+        title = f'site {number} "{site["name"]}"'
+        try:
+            if not site["bindings"]:
+                raise Unservable("it has no binding")
+            bindings = [(b, *parse_binding(b)) for b in site["bindings"]]
+            dirs = [(url, unix_path(path, prefix), access, docs, browse)
+                    for url, path, access, docs, browse in site["dirs"]]
+            if not any(d[0] == "/" for d in dirs):
+                raise Unservable("its ROOT has no folder")
+        except Unservable as why:
+            report.append(f"{title}: not served: {why}")
+            continue
+        body = [f"        # {title}"]
+        for d in sorted(dirs, key=lambda d: d[0]):
+            body += location(*d)
+        for text, ip, port, host in bindings:
+            if (ip, port, host) in claimed:
+                report.append(f'{title}: binding "{text}" not served: site {claimed[(ip, port, host)]} has it')
+                continue
+            if ip and port_usable(ip, 0):
+                report.append(f'{title}: binding "{text}" not served: {ip} is not an address of this machine')
+                continue
+            if port not in served:
+                why = "" if free_all else port_usable(ip, port)
+                served[port] = free_port() if free_all or why else port
+                if why:
+                    report.append(f"{title}: port {port} is {why}: serving it on port {served[port]}")
+            listen = f"{ip}:{served[port]}" if ip else str(served[port])
+            claimed[(ip, port, host)] = number
+            if not host:
+                defaults.add(listen)
+            servers.append([f"    server {{", f"        listen {listen}{'' if host else ' default_server'};",
+                            f'        server_name "{host}";'] + body + ["    }"])
+            urls = " ".join(sorted(d[0] for d in dirs))
+            report.append(f'{title}: binding "{text}" on port {served[port]}, serving {urls}')
+
+    # A port without a binding for any name answers unknown names with 400, as IIS does.
+    for listen in sorted({s[1].split()[1].rstrip(';') for s in servers} - defaults):
+        servers.append([f"    server {{ listen {listen} default_server; return 400; }}"])
+
+    run = os.path.abspath(runtime)
+    conf = [f"pid {run}/nginx.pid;", f"error_log {run}/logs/error.log;", "events { worker_connections 64; }",
+            "http {", f"    access_log {run}/logs/access.log;",
+            *(f"    {k}_temp_path {run}/tmp/{k};" for k in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")),
+            "    types {", *(f"        {t} {e};" for t, e in TYPES.items()), "    }",
+            "    default_type application/octet-stream;", "    autoindex off;", "    absolute_redirect off;",
+            "    server_tokens off;"]
+    for server in servers:
+        conf += server
+    conf.append("}")
+    os.makedirs(os.path.join(run, "logs"), exist_ok=True)
+    os.makedirs(os.path.join(run, "tmp"), exist_ok=True)
+    with open(os.path.join(run, "nginx.conf"), "w") as f:
+        f.write("\n".join(conf) + "\n")
+    with open(ports_file, "w") as f:
+        f.writelines(f"{a} {b}\n" for a, b in sorted(served.items()))
+    for line in report or ["no web site in the metabase: nothing to serve"]:
+        print("nginx: " + line)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
