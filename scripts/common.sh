@@ -10,7 +10,8 @@ zem_log() { printf '== %s\n' "$*" >&2; }
 # Installs the Debian packages the build and the tests need, only when something is missing.
 zem_install_deps() {
     local pkgs=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-                wine wine64 xvfb fonts-wqy-microhei cmake make googletest locales python3 imagemagick)
+                wine wine64 xvfb fonts-wqy-microhei cmake make googletest locales python3 imagemagick
+                nginx curl)
     local missing=() p
     for p in "${pkgs[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

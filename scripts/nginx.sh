@@ -2,7 +2,7 @@
 # nginx serving what the metabase of this build's Wine prefix publishes, as IIS would on Windows.
 #
 #   nginx.sh configure <runtime dir> [--free-ports]   config from the metabase; reloads a running server
-#   nginx.sh start <runtime dir>                      starts the server (configures it first if needed)
+#   nginx.sh start <runtime dir> [--free-ports]       configures and starts the server
 #   nginx.sh stop <runtime dir>                       stops the server started there, and only that one
 #
 # Everything of the server lives in the runtime dir: nginx.conf, ports, nginx.pid, logs/, tmp/. The
@@ -50,7 +50,7 @@ zem_nginx_start() {
     local run
     run=$(mkdir -p "$1" && cd "$1" && pwd)
     if zem_nginx_pid "$run" >/dev/null; then return 0; fi
-    [ -f "$run/nginx.conf" ] || zem_nginx_configure "$run" "${2:-}" || return 1
+    zem_nginx_configure "$run" "${2:-}" || return 1
     nginx -p "$run" -c "$run/nginx.conf" -e "$run/logs/error.log" -g 'daemon on;' || {
         tail -n 5 "$run/logs/error.log" >&2; return 1; }
     local i

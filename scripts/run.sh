@@ -52,7 +52,7 @@ fetch() {
 # The headless main job; $1: PNG path prefix for the two screenshots. Returns 0 only when everything worked.
 headless_job() {
     local shots=$1 report status=0
-    zem_nginx_configure "$NGINX_RUN" && zem_nginx_start "$NGINX_RUN" || return 1
+    zem_nginx_start "$NGINX_RUN" || return 1
     report=$(mktemp)
     zem_log "running ZemWebSetup from $DIST: pressing Install"
     "$X64/wine-run" "$X64/bin/zemdrive.exe" install "$PROGRAM" --shots "$(windows_path "$shots")" | tr -d '\r' | tee "$report" || status=$?
@@ -89,7 +89,7 @@ trap 'zem_nginx_stop "$NGINX_RUN"; zem_stop_wine; zem_stop_xvfb' EXIT
 
 if [ -n "${DISPLAY:-}" ] && [ -z "$docs" ]; then
     prepare
-    zem_nginx_configure "$NGINX_RUN" && zem_nginx_start "$NGINX_RUN"
+    zem_nginx_start "$NGINX_RUN"
     store=${ZEM_METABASE_PATH:-'C:\windows\system32\inetsrv\MetaBase.xml'}
     store=$(unix_path "$store")
     zem_log "starting ZemWebSetup on $DISPLAY; nginx follows the metabase until the program ends"

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# publish_test.sh <x64 build dir> <nginx runtime dir>
+# The main job end to end, in the language LANG gives: a metabase with two good sites (one on :80:, one
+# with a host header on another port) and two nginx cannot serve; the program, started from the installed
+# distribution, publishes into each good site; nginx configured from the metabase serves the download
+# page and the package; a second Install into the existing Zem (answered Yes) serves the new package.
+set -uo pipefail
+X64=$(cd "$1" && pwd)
+NGINX_RUN=$2
+export ZEM_X64=$X64
+. "$(dirname "$0")/../../scripts/nginx.sh"
+
+lang=${LANG%%.*}
+base="C:\\zem-e2e\\$lang"
+export ZEM_METABASE_PATH="$base\\MetaBase.xml"
+work=$X64/wineprefix/drive_c/zem-e2e/$lang
+dist=$X64/e2e/$lang/dist
+rm -rf "$work" "$dist"
+mkdir -p "$work/site1" "$work/site2"
+cmake --install "$X64" --prefix "$dist" >/dev/null || { echo "FAIL: cannot install the distribution"; exit 1; }
+mdutil() { "$X64/wine-run" "$X64/bin/mdutil.exe" "$@" | tr -d '\r'; }
+
+failures=0
+check() {   # check <what> <command...>
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+mdutil add-site 1 "Default Web Site" "$base\\site1" :80: >/dev/null
+mdutil add-site 2 "Portal" "$base\\site2" :8080:portal >/dev/null
+mdutil add-site 3 "No port" "$base\\site1" ::other >/dev/null
+mdutil add-site 4 "Outside" 'Z:\tmp' :8081: >/dev/null
+
+# serve: configures the fixture's nginx from the metabase; the report goes to $report.
+report=$(mktemp) answer=$(mktemp)
+trap 'rm -f "$report" "$answer"' EXIT
+serve() { zem_nginx_configure "$NGINX_RUN" --free-ports >"$report" 2>&1; local s=$?; cat "$report"; return $s; }
+
+# get <url> [expected Host]: "<status> <content type>" of nginx's answer, the body in $answer. The
+# binding's port is reached through the free port that stands in for it.
+get() {
+    local url=$1 hostport port served
+    hostport=$(sed -E 's#^http://([^/]+)/.*#\1#' <<<"$url")
+    port=${hostport##*:}; [ "$port" != "$hostport" ] || port=80
+    served=$(awk -v p="$port" '$1 == p { print $2 }' "$NGINX_RUN/ports")
+    curl -s -o "$answer" -w '%{http_code} %{content_type}' --connect-to "${hostport%%:*}:$port:127.0.0.1:$served" "$url"
+}
+
+# install <site> <expected link>: the program does Install in that site; its report is in $out.
+install() {
+    out=$("$X64/wine-run" "$X64/bin/zemdrive.exe" install "$(cygpath_w "$dist/ZemWebSetup.exe")" --site "$1" | tr -d '\r')
+    local status=$?
+    echo "$out" | sed 's/^/    /'
+    check "site $1: Install ends in the program's \"Setup finished.\"" [ "$status" -eq 0 ]
+    link=$(sed -n 's/^link: //p' <<<"$out")
+    check "site $1: the dialog shows the address $2 (got $link)" grep -Eqx "$2" <<<"$link"
+}
+cygpath_w() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+# served_page <link> <package file>: the download page at the address, the exact package below it.
+served_page() {
+    check "GET $1 answers the download page" [ "$(get "$1")" = "200 text/html" ]
+    check "  ... byte for byte" cmp -s "$answer" "$dist/web/ZemWeb.htm"
+    check "GET $1ZemSetup.exe answers the package" [ "$(get "$1ZemSetup.exe")" = "200 application/octet-stream" ]
+    check "  ... byte for byte" cmp -s "$answer" "$2"
+}
+
+check "nginx serves the good sites" serve
+check "the site without a port is reported" grep -q 'site 3 "No port": not served: .*has no port' "$report"
+check "the site outside the prefix is reported" grep -q 'site 4 "Outside": not served: .*outside the Wine prefix' "$report"
+
+install 1 'http://[^/:]+/Zem/'
+site1=$link
+show=$(mdutil show /LM/W3SVC/1/ROOT/Zem)
+echo "$show"
+for value in 'KeyType .* = "IIsWebVirtualDir"' "Path .* = \"${base//\\/\\\\}\\\\site1\\\\ZemWeb\\\\\"" \
+             'AccessFlags .* = AccessRead$' 'DefaultDoc .* = "ZemWeb.htm,default.htm"'; do
+    check "the metabase holds Zem's ${value%% *}" grep -q "$value" <<<"$show"
+done
+check "nginx serves the new virtual directory" serve
+served_page "$site1" "$dist/ZemSetup.exe"
+check "GET ${site1}images/zem.png answers the image from the list's subfolder" [ "$(get "${site1}images/zem.png")" = "200 image/png" ]
+check "GET ${site1%/Zem/}/Zem redirects to the folder" [ "$(get "${site1%/Zem/}/Zem" | cut -d' ' -f1)" = 301 ]
+check "GET ${site1}images/ lists nothing" [ "$(get "${site1}images/" | cut -d' ' -f1)" = 403 ]
+check "GET ${site1}nothing.htm is not found" [ "$(get "${site1}nothing.htm" | cut -d' ' -f1)" = 404 ]
+
+install 2 'http://portal:8080/Zem/'
+check "nginx serves site 2's virtual directory" serve
+served_page "$link" "$dist/ZemSetup.exe"
+check "port 8080 answers another host name with 400" [ "$(get "http://elsewhere:8080/Zem/" | cut -d' ' -f1)" = 400 ]
+
+# A new package, published into the Zem that exists: the question about it is answered Yes.
+printf 'a newer package' >>"$dist/ZemSetup.exe"
+install 1 "$site1"
+check "the program asked about the existing virtual directory" grep -q -- '-> Yes$' <<<"$out"
+served_page "$site1" "$dist/ZemSetup.exe"
+
+[ "$failures" -eq 0 ] && echo "all checks passed" || echo "$failures check(s) failed"
+exit $((failures > 0))
