@@ -120,7 +120,7 @@ for lang in en_US zh_CN; do
     mkdir -p "$(unix_path "C:\\zem-docs\\$lang")"
     rm -f "$(unix_path "$ZEM_METABASE_PATH")"
     prepare
-    headless_job "$X64/artefacts/$lang"
+    headless_job "$X64/artefacts/$lang" || { echo "the main job failed in $lang: docs/ left as it was" >&2; exit 1; }
     zem_nginx_stop "$NGINX_RUN"
     mkdir -p "$ZEM_ROOT/docs"
     for moment in before after; do
