@@ -46,16 +46,16 @@ get() {
     curl -s -o "$answer" -w '%{http_code} %{content_type}' --connect-to "${hostport%%:*}:$port:127.0.0.1:$served" "$url"
 }
 
-# install <site> <expected link>: the program does Install in that site; its report is in $out.
-install() {
-    out=$("$X64/wine-run" "$X64/bin/zemdrive.exe" install "$(cygpath_w "$dist/ZemWebSetup.exe")" --site "$1" | tr -d '\r')
+# publish <site> <expected link>: the program does Install in that site; its report is in $out.
+publish() {
+    out=$("$X64/wine-run" "$X64/bin/zemdrive.exe" install "$(windows_path "$dist/ZemWebSetup.exe")" --site "$1" | tr -d '\r')
     local status=$?
     echo "$out" | sed 's/^/    /'
     check "site $1: Install ends in the program's \"Setup finished.\"" [ "$status" -eq 0 ]
     link=$(sed -n 's/^link: //p' <<<"$out")
     check "site $1: the dialog shows the address $2 (got $link)" grep -Eqx "$2" <<<"$link"
 }
-cygpath_w() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+windows_path() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 # served_page <link> <package file>: the download page at the address, the exact package below it.
 served_page() {
@@ -69,7 +69,7 @@ check "nginx serves the good sites" serve
 check "the site without a port is reported" grep -q 'site 3 "No port": not served: .*has no port' "$report"
 check "the site outside the prefix is reported" grep -q 'site 4 "Outside": not served: .*outside the Wine prefix' "$report"
 
-install 1 'http://[^/:]+/Zem/'
+publish 1 'http://[^/:]+/Zem/'
 site1=$link
 show=$(mdutil show /LM/W3SVC/1/ROOT/Zem)
 echo "$show"
@@ -84,14 +84,14 @@ check "GET ${site1%/Zem/}/Zem redirects to the folder" [ "$(get "${site1%/Zem/}/
 check "GET ${site1}images/ lists nothing" [ "$(get "${site1}images/" | cut -d' ' -f1)" = 403 ]
 check "GET ${site1}nothing.htm is not found" [ "$(get "${site1}nothing.htm" | cut -d' ' -f1)" = 404 ]
 
-install 2 'http://portal:8080/Zem/'
+publish 2 'http://portal:8080/Zem/'
 check "nginx serves site 2's virtual directory" serve
 served_page "$link" "$dist/ZemSetup.exe"
 check "port 8080 answers another host name with 400" [ "$(get "http://elsewhere:8080/Zem/" | cut -d' ' -f1)" = 400 ]
 
 # A new package, published into the Zem that exists: the question about it is answered Yes.
 printf 'a newer package' >>"$dist/ZemSetup.exe"
-install 1 "$site1"
+publish 1 "$site1"
 check "the program asked about the existing virtual directory" grep -q -- '-> Yes$' <<<"$out"
 served_page "$site1" "$dist/ZemSetup.exe"
 
