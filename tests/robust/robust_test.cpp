@@ -1,0 +1,442 @@
+// The real ZemWebSetup.exe, copied into a staging tree of its own, against what could lie beside it or
+// around its target folder: hostile list files (named ones and generated ones), a directory link inside
+// the target, a full disk and an oversized package field. After every run: no crash, no hang, a verdict,
+// nothing written outside the target, nothing read from outside the program's folder, no temporary file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "UiDriver.h"
+#include "resource.h"
+
+namespace {
+
+using namespace zem::ui;
+using namespace std::chrono_literals;
+
+const char kSecret[] = "zem-robust-secret";   // content of the files no list entry may reach
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::string Temp()
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return temp;
+}
+
+void Put(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(h != INVALID_HANDLE_VALUE && WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr))
+        << path;
+    CloseHandle(h);
+}
+
+std::string Get(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes;
+    char chunk[65536];
+    for (DWORD read = 0; ReadFile(h, chunk, sizeof chunk, &read, nullptr) && read;) bytes.append(chunk, read);
+    CloseHandle(h);
+    return bytes;
+}
+
+// Every file and folder below dir (folders with a trailing backslash), with the files' contents; the
+// folder `skip` (full path with its backslash) is left out.
+using Tree = std::map<std::string, std::string>;
+void Walk(const std::string& dir, const std::string& skip, Tree& tree, const std::string& rel = "")
+{
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((dir + "*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            tree[rel + name] = Get(dir + name);
+        } else if (tree[rel + name + "\\"], dir + name + "\\" != skip) {
+            Walk(dir + name + "\\", skip, tree, rel + name + "\\");
+        }
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+}
+
+std::string UnixPath(const std::string& windowsPath)
+{
+    using Convert = char*(CDECL*)(LPCWSTR);
+    static const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* path = convert ? convert(Wide(windowsPath).c_str()) : nullptr;
+    std::string result = path ? path : "";
+    HeapFree(GetProcessHeap(), 0, path);
+    return result;
+}
+
+// Runs a command of the host system (the script may not hold double quotes). Wine starts Unix programs but
+// hands back no process to wait for, so the script leaves its exit status in a file, polled for here.
+int Shell(const std::string& script)
+{
+    static int serial = 0;
+    const std::string done = Temp() + "zem-robust-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++serial) + ".rc";
+    const std::string unixDone = UnixPath(done);
+    std::string line = "/bin/sh -c \"" + script + "\n echo $? >'" + unixDone + ".part'; mv '" + unixDone +
+                       ".part' '" + unixDone + "'\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (unixDone.empty() || !CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    std::string status;
+    WaitUntil([&] { return (status = Get(done)) != "<missing>"; }, 30s);
+    DeleteFileA(done.c_str());
+    return status == "<missing>" ? -1 : std::atoi(status.c_str());
+}
+
+// root\a\b\c\ holds the program's folder bin\ and the target folder target\, four levels down, so that
+// entries climbing with at most four ".." stay inside the tree that is watched. Secrets lie above bin\.
+struct Stage {
+    std::string root, base, bin, target;
+    explicit Stage(const std::string& tag)
+        : root(Temp() + "zem-robust-" + std::to_string(GetCurrentProcessId()) + "-" + tag + "\\"),
+          base(root + "a\\b\\c\\"), bin(base + "bin\\"), target(base + "target\\")
+    {
+        for (std::string dir : {root, root + "a\\", root + "a\\b\\", base, bin, bin + "sub\\", base + "outside\\",
+                                root + "elsewhere\\", target})
+            CreateDirectoryA(dir.c_str(), nullptr);
+        std::wstring program = ExeFolder() + L"ZemWebSetup.exe";
+        EXPECT_TRUE(CopyFileW(program.c_str(), Wide(bin + "ZemWebSetup.exe").c_str(), FALSE));
+        Put(bin + "page.htm", "<p>page</p>");
+        Put(bin + "sub\\deep.htm", "<p>deep</p>");
+        Put(bin + "ZemSetup.exe", "package");
+        for (const std::string& dir : {root, root + "a\\", base}) Put(dir + "secret.htm", kSecret);
+        Put(base + "outside\\keep.txt", "keep");
+    }
+    ~Stage() { Shell("rm -rf '" + UnixPath(root) + "'"); }
+};
+
+struct Outcome {
+    std::string fault;   // empty when the run reached its verdict and Install came back
+    std::wstring verdict, log;
+};
+
+// Processes that `parent` started and that run the named program.
+std::vector<DWORD> Children(DWORD parent, const wchar_t* exe)
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, exe) == 0) ids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// The copy in the staging tree, without a web server (the virtual directory is not the subject here),
+// started in its base folder so that a drive-relative name resolves inside the watched tree.
+struct Program {
+    DriverProcess process;
+    HWND dialog = nullptr;
+    explicit Program(const Stage& s)
+        : process(DriverProcess::Start(Wide(s.bin + "ZemWebSetup.exe"), Options(s)))
+    {
+        dialog = WaitMainDialog(process, [](HWND box) { Answer(box, IDOK); });
+    }
+    // Wine hands a program that crashed to its debugger, which holds it, and the test's output, for good.
+    ~Program() { End(); }
+    bool End()
+    {
+        bool crashed = false;
+        for (DWORD id : Children(process.Id(), L"winedbg.exe")) {
+            crashed = true;
+            HANDLE debugger = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+            if (debugger) TerminateProcess(debugger, 1), CloseHandle(debugger);
+        }
+        process.Kill();
+        return crashed;
+    }
+    static StartOptions Options(const Stage& s)
+    {
+        StartOptions options;
+        options.workingDir = Wide(s.base);
+        options.environment = {{L"ZEM_METABASE_PATH", Wide(Temp() + "zem-robust-no-store\\MetaBase.xml")}};
+        return options;
+    }
+    // Runs one Install and answers the box it ends with.
+    Outcome Install(const std::string& folder)
+    {
+        Outcome o;
+        Send(Item(dialog, IDC_WEB_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(folder).c_str()));
+        Click(Item(dialog, IDOK));
+        std::vector<HWND> boxes;
+        WaitUntil([&] { return !(boxes = process.MessageBoxes()).empty() || !process.Running() ||
+                               !Children(process.Id(), L"winedbg.exe").empty(); }, 30s);
+        if (boxes.empty()) {
+            const bool running = process.Running();
+            o.fault = End() ? "crashed" : running ? "no verdict within 30 s" : "ended by itself";
+            return o;
+        }
+        o.verdict = ReadMessageBox(boxes[0]).text;
+        o.log = ItemText(dialog, IDC_LOG);
+        Answer(boxes[0], IDOK);
+        if (!WaitUntil([&] { return !IsWindow(boxes[0]) && IsWindowEnabled(Item(dialog, IDOK)); }, 10s))
+            o.fault = "Install stays off";
+        return o;
+    }
+    std::optional<DWORD> Close()
+    {
+        Command(dialog, IDCANCEL);
+        return process.WaitExit(10s);
+    }
+};
+
+std::wstring LastLine(const std::wstring& log)
+{
+    size_t end = log.size() >= 2 ? log.size() - 2 : 0;
+    size_t start = log.rfind(L"\r\n", end ? end - 1 : 0);
+    return log.substr(start == std::wstring::npos ? 0 : start + 2, end - (start == std::wstring::npos ? 0 : start + 2));
+}
+
+// Temporary files and files that carry a secret, below the folder.
+std::string Leftovers(const std::string& folder)
+{
+    Tree inside;
+    Walk(folder, "", inside);
+    std::string found;
+    for (const auto& [name, bytes] : inside) {
+        if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".tmp") == 0) found += " temporary " + name;
+        if (bytes.find(kSecret) != std::string::npos) found += " read from outside: " + name;
+    }
+    return found;
+}
+
+std::string Printable(const std::string& bytes)
+{
+    std::string text;
+    for (unsigned char c : bytes.substr(0, 400)) {
+        char hex[8];
+        snprintf(hex, sizeof hex, "\\x%02X", c);
+        text += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : c == '\n' ? std::string("\n") : std::string(hex);
+    }
+    return text;
+}
+
+// --- Hostile list files -----------------------------------------------------------------------------------
+
+class ListFile : public testing::Test {
+protected:
+    void SetUp() override { Open(); }
+    void Open()
+    {
+        program_.emplace(stage_);
+        ASSERT_NE(nullptr, program_->dialog) << "the main dialog did not show";
+    }
+    // One list file through one Install: every broken rule, or empty.
+    std::string Check(const std::string& ini, bool link)
+    {
+        Shell("rm -rf '" + UnixPath(stage_.target) + "'; mkdir '" + UnixPath(stage_.target) + "'" +
+              (link ? "; ln -s '" + UnixPath(stage_.root + "elsewhere") + "' '" + UnixPath(stage_.target + "link") + "'"
+                    : std::string()));
+        Put(stage_.bin + "ZemWebSetup.ini", ini);
+        Tree before, after;
+        Walk(stage_.root, stage_.target, before);
+        Outcome o;
+        try {
+            o = program_->Install(stage_.target);
+        } catch (const DriverError& e) {
+            o.fault = e.what();
+        }
+        if (o.fault.empty() && o.verdict != LastLine(o.log)) o.fault = "the verdict box is not the log's last line";
+        Walk(stage_.root, stage_.target, after);
+        for (const auto& [name, bytes] : after)
+            if (!before.count(name) || before[name] != bytes) o.fault += " written outside: " + name;
+        for (const auto& [name, bytes] : before)
+            if (!after.count(name)) o.fault += " removed outside: " + name;
+        o.fault += Leftovers(stage_.target);
+        if (!o.fault.empty()) {   // the next case gets a program in a known state
+            program_->End();
+            Open();
+        }
+        return o.fault;
+    }
+
+    Stage stage_{"list"};
+    std::optional<Program> program_;
+};
+
+// Generated list files: pieces that exist beside the program mixed with everything that could lead a copy
+// elsewhere or stall it, joined by either separator; some files are plain noise.
+std::string Generate(std::mt19937& rng, const Stage& s)
+{
+    auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+    if (pick(8) == 0) {
+        std::string noise = pick(2) ? "[FileList]\r\nFilesCount=3\r\n" : "\xFF\xFE[\0F\0";
+        for (size_t n = pick(600); n > 0; --n) noise += char(pick(256));
+        return noise;
+    }
+    const std::string pieces[] = {
+        "page.htm", "sub", "deep.htm", "sub\\deep.htm", "..", ".", "...", " ", "", "NUL", "CON", "COM1", "AUX",
+        "CONIN$", "page.htm:s", "page.htm::$DATA", "C:", "C:..", s.base + "secret.htm", "\\\\?\\" + s.base,
+        "\\\\localhost\\C$\\" + s.base.substr(3), "\\\\.\\", "secret.htm", "outside", "link", std::string(300, 'a'),
+        "\x81\\", "\x95\x5C..", "\xA4\x5C", "\"page.htm\"", "*", "%s%n", "page.htm\t"};
+    auto part = [&] {
+        std::string text;
+        for (size_t k = 0, n = 1 + pick(4); k < n; ++k) text += (k ? (pick(4) ? "\\" : "/") : "") + pieces[pick(std::size(pieces))];
+        return text;
+    };
+    const size_t entries = pick(6);
+    const std::string counts[] = {std::to_string(entries), "-1", "4294967295", "99999999999999999999", "abc", "0x10", " 2"};
+    std::string ini = "[FileList]\r\nFilesCount=" + counts[pick(3) ? 0 : pick(std::size(counts))] + "\r\n";
+    for (size_t i = 1; i <= entries; ++i)
+        ini += "File" + std::to_string(pick(5) ? i : 1) + "=" + part() + (pick(3) ? "," + part() : "") + "\r\n";
+    return ini;
+}
+
+// A list file whose entries are numbered from 1 and counted.
+std::string List(const std::vector<std::string>& entries)
+{
+    std::string ini = "[FileList]\r\nFilesCount=" + std::to_string(entries.size()) + "\r\n";
+    for (size_t i = 0; i < entries.size(); ++i) ini += "File" + std::to_string(i + 1) + "=" + entries[i] + "\r\n";
+    return ini;
+}
+
+TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
+{
+    const std::string& base = stage_.base;
+    const std::string unc = "\\\\localhost\\C$\\" + base.substr(3);
+    const struct {
+        const char* name;
+        std::string ini;
+        bool link = false;
+    } rows[] = {
+        {"parent folders", List({"..\\secret.htm", "..\\..\\secret.htm", "page.htm,..\\outside", "page.htm,sub\\..\\..",
+                                 "page.htm,../.."})},
+        {"absolute and UNC", List({base + "secret.htm", "\\\\?\\" + base + "secret.htm", unc + "secret.htm", "/secret.htm",
+                                   "page.htm,\\\\?\\" + base + "outside", "page.htm," + unc + "outside"})},
+        {"drive-relative", List({"C:secret.htm", "C:..\\secret.htm", "page.htm,C:..\\outside"})},
+        {"devices", List({"NUL", "CON", "COM1", "sub\\AUX", "CONIN$", "page.htm,NUL", "page.htm,CON"})},
+        {"streams", List({"page.htm:x", "page.htm,sub:s", "page.htm::$DATA"})},
+        {"names past 260 bytes", List({std::string(300, 'a'), "page.htm," + std::string(300, 'b'),
+                                       "page.htm," + std::string(260, 'c') + "\\..\\..\\outside"})},
+        {"values past 519 bytes", List({std::string(600, 'e'), "page.htm," + std::string(600, 'd')})},
+        {"duplicated keys", "[FileList]\nFilesCount=1\nFile1=page.htm,..\\outside\nFile1=page.htm\n"
+                            "[FileList]\nFilesCount=2\nFile2=..\\secret.htm\n"},
+        {"trail byte 0x5C", List({"page.htm,\x81\\..\\..\\outside", "\x95\\..\\secret.htm", "sub\\deep.htm,\xA4\\..\\..\\outside"})},
+        {"FilesCount negative", "[FileList]\nFilesCount=-1\nFile1=page.htm\n"},
+        {"FilesCount past 32 bits", "[FileList]\nFilesCount=4294967296\nFile1=page.htm\n"},
+        {"FilesCount not a number", "[FileList]\nFilesCount=abc\nFile1=page.htm\n"},
+        {"directory link in the target", List({"page.htm,link", "sub\\deep.htm,link\\inner"}), true},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ("", Check(rows[i].ini, rows[i].link)) << "row " << i << " (" << rows[i].name << ")";
+
+    const char* cases = std::getenv("ZEM_ROBUST_CASES");
+    const char* seedText = std::getenv("ZEM_ROBUST_SEED");
+    const unsigned seed = seedText ? unsigned(std::strtoul(seedText, nullptr, 10)) : 1;
+    std::mt19937 rng(seed);
+    for (int k = 0, n = cases ? std::atoi(cases) : 12; k < n; ++k) {
+        std::string ini = Generate(rng, stage_);
+        EXPECT_EQ("", Check(ini, false)) << "seed " << seed << ", case " << k << ":\n" << Printable(ini);
+    }
+    EXPECT_EQ(std::optional<DWORD>(0), program_->Close());
+}
+
+
+// --- An oversized package field -----------------------------------------------------------------------------
+
+TEST(PackageField, OversizedTextIsRefusedWithABoundedMessage)
+{
+    Stage stage("field");
+    for (size_t length : {20000u, 40000u}) {
+        Program program(stage);
+        ASSERT_NE(nullptr, program.dialog) << length;
+        const std::wstring package = L"C:\\" + std::wstring(length - 3, L'x');
+        Send(Item(program.dialog, IDC_PACKAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
+        Outcome o = program.Install(stage.target);
+        EXPECT_EQ("", o.fault) << length << " characters";
+        if (!o.fault.empty()) continue;
+        EXPECT_EQ(0u, o.verdict.find(L"Cannot find file")) << length << " characters";
+        EXPECT_LE(o.verdict.size(), 4096u) << length << " characters";
+        EXPECT_TRUE(program.process.WaitIdle(10s)) << length << " characters";
+        EXPECT_EQ(std::optional<DWORD>(0), program.Close()) << length << " characters";
+    }
+}
+
+// --- A full disk --------------------------------------------------------------------------------------------
+
+// A tmpfs of 256 KB mounted on a folder. The mount also starts a watcher that unmounts it once this test
+// process has ended, however it ended.
+class TinyDrive {
+public:
+    explicit TinyDrive(const std::string& folder) : unixPath_(UnixPath(folder))
+    {
+        CreateDirectoryA(folder.c_str(), nullptr);
+        // Wine opens files from inside the calling process, so this is our own Unix process.
+        const std::string self = Get("Z:\\proc\\self\\stat");
+        const std::string pid = self.substr(0, self.find(' '));
+        mounted_ = Shell("mount -t tmpfs -o size=256k zemtiny '" + unixPath_ + "' || exit 1\n (while kill -0 " + pid +
+                         "; do sleep 1; done; umount -l '" + unixPath_ + "') >/dev/null 2>&1 &") == 0;
+    }
+    ~TinyDrive()
+    {
+        if (mounted_) Shell("umount '" + unixPath_ + "' || umount -l '" + unixPath_ + "'");
+    }
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string unixPath_;
+    bool mounted_ = false;
+};
+
+std::wstring SystemText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring result = text ? text : L"";
+    LocalFree(text);
+    return result;
+}
+
+TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
+{
+    Stage stage("full");
+    TinyDrive drive(stage.base + "tiny");
+    if (!drive.Mounted()) GTEST_SKIP() << "no tmpfs could be mounted here (needs mount rights): full disk not tried";
+    const std::string target = stage.base + "tiny\\ZemWeb\\", page(16 * 1024, 'p'), package(100 * 1024, 'a');
+    Put(stage.bin + "ZemWebSetup.ini", "[FileList]\r\nFilesCount=1\r\nFile1=page.htm\r\n");
+    Put(stage.bin + "page.htm", page);
+    Put(stage.bin + "ZemSetup.exe", package);
+    Program program(stage);
+    ASSERT_NE(nullptr, program.dialog);
+    Outcome first = program.Install(target);
+    ASSERT_EQ("", first.fault);
+    ASSERT_EQ(L"Setup finished.", first.verdict) << first.log;
+
+    Put(stage.bin + "ZemSetup.exe", std::string(200 * 1024, 'b'));
+    Outcome second = program.Install(target);
+    ASSERT_EQ("", second.fault);
+    EXPECT_EQ(L"Setup failed.", second.verdict);
+    EXPECT_NE(std::wstring::npos, second.log.find(L"Error[112]: " + SystemText(ERROR_DISK_FULL))) << second.log;
+    EXPECT_EQ(page, Get(target + "page.htm"));
+    EXPECT_EQ(package, Get(target + "ZemSetup.exe"));
+    EXPECT_EQ("", Leftovers(target));
+    EXPECT_EQ(std::optional<DWORD>(0), program.Close());
+}
+
+}  // namespace
