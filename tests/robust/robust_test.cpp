@@ -123,7 +123,7 @@ struct Stage {
         Put(bin + "page.htm", "<p>page</p>");
         Put(bin + "sub\\deep.htm", "<p>deep</p>");
         Put(bin + "ZemSetup.exe", "package");
-        for (const std::string& dir : {root, root + "a\\", base}) Put(dir + "secret.htm", kSecret);
+        for (const std::string& dir : {root, root + "a\\", root + "a\\b\\", base}) Put(dir + "secret.htm", kSecret);
         Put(base + "outside\\keep.txt", "keep");
     }
     ~Stage() { Shell("rm -rf '" + UnixPath(root) + "'"); }
@@ -279,31 +279,33 @@ protected:
     std::optional<Program> program_;
 };
 
-// Generated list files: pieces that exist beside the program mixed with everything that could lead a copy
-// elsewhere or stall it, joined by either separator; some files are plain noise.
+// Generated list files. Each part of an entry climbs, wanders and names a file, so that a program that let
+// one rule slip would copy from or to outside; the pieces are joined by either separator, and some files
+// are plain noise. A part climbs at most four levels: the watched tree is four levels above bin\ and target\.
 std::string Generate(std::mt19937& rng, const Stage& s)
 {
     auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
     if (pick(8) == 0) {
-        std::string noise = pick(2) ? "[FileList]\r\nFilesCount=3\r\n" : "\xFF\xFE[\0F\0";
+        std::string noise = pick(2) ? "[FileList]\r\nFilesCount=3\r\n" : std::string("\xFF\xFE[\0F\0", 6);
         for (size_t n = pick(600); n > 0; --n) noise += char(pick(256));
         return noise;
     }
-    const std::string pieces[] = {
-        "page.htm", "sub", "deep.htm", "sub\\deep.htm", "..", ".", "...", " ", "", "NUL", "CON", "COM1", "AUX",
-        "CONIN$", "page.htm:s", "page.htm::$DATA", "C:", "C:..", s.base + "secret.htm", "\\\\?\\" + s.base,
-        "\\\\localhost\\C$\\" + s.base.substr(3), "\\\\.\\", "secret.htm", "outside", "link", std::string(300, 'a'),
-        "\x81\\", "\x95\x5C..", "\xA4\x5C", "\"page.htm\"", "*", "%s%n", "page.htm\t"};
-    auto part = [&] {
+    const std::string climbs[] = {"..", "sub\\..\\..", ".\\..", "../.", "\x81\\..", ".. "};
+    const std::string wanders[] = {"sub", ".", "outside", "", "\x95\x5C", "\xA4\x5C", "link", std::string(300, 'a')};
+    const std::string files[] = {"page.htm", "sub\\deep.htm", "secret.htm", "NUL", "CON", "COM1", "CONIN$",
+        "page.htm:s", "page.htm::$DATA", "C:secret.htm", s.base + "secret.htm", "\\\\?\\" + s.base + "secret.htm",
+        "\\\\localhost\\C$\\" + s.base.substr(3) + "secret.htm", "\"page.htm\"", "*", "%s%n", "page.htm. "};
+    auto part = [&](bool file) {
         std::string text;
-        for (size_t k = 0, n = 1 + pick(4); k < n; ++k) text += (k ? (pick(4) ? "\\" : "/") : "") + pieces[pick(std::size(pieces))];
-        return text;
+        for (size_t k = 0, n = pick(5); k < n; ++k)
+            text += (pick(2) ? climbs[pick(std::size(climbs))] : wanders[pick(std::size(wanders))]) + (pick(4) ? "\\" : "/");
+        return text + (file ? files[pick(3) ? pick(3) : pick(std::size(files))] : "");
     };
-    const size_t entries = pick(6);
-    const std::string counts[] = {std::to_string(entries), "-1", "4294967295", "99999999999999999999", "abc", "0x10", " 2"};
+    const size_t entries = 1 + pick(5);
+    const std::string counts[] = {std::to_string(entries), "-1", "4294967295", "99999999999999999999", "abc", " 2"};
     std::string ini = "[FileList]\r\nFilesCount=" + counts[pick(3) ? 0 : pick(std::size(counts))] + "\r\n";
     for (size_t i = 1; i <= entries; ++i)
-        ini += "File" + std::to_string(pick(5) ? i : 1) + "=" + part() + (pick(3) ? "," + part() : "") + "\r\n";
+        ini += "File" + std::to_string(pick(5) ? i : 1) + "=" + part(true) + (pick(4) ? "," + part(false) : "") + "\r\n";
     return ini;
 }
 
@@ -428,13 +430,13 @@ TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
     ASSERT_EQ("", first.fault);
     ASSERT_EQ(L"Setup finished.", first.verdict) << first.log;
 
-    Put(stage.bin + "ZemSetup.exe", std::string(200 * 1024, 'b'));
+    Put(stage.bin + "ZemSetup.exe", std::string(300 * 1024, 'b'));   // more than the whole drive
     Outcome second = program.Install(target);
     ASSERT_EQ("", second.fault);
     EXPECT_EQ(L"Setup failed.", second.verdict);
     EXPECT_NE(std::wstring::npos, second.log.find(L"Error[112]: " + SystemText(ERROR_DISK_FULL))) << second.log;
-    EXPECT_EQ(page, Get(target + "page.htm"));
-    EXPECT_EQ(package, Get(target + "ZemSetup.exe"));
+    EXPECT_TRUE(Get(target + "page.htm") == page) << "the published page changed";
+    EXPECT_TRUE(Get(target + "ZemSetup.exe") == package) << "the published package changed";
     EXPECT_EQ("", Leftovers(target));
     EXPECT_EQ(std::optional<DWORD>(0), program.Close());
 }
