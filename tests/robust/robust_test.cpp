@@ -2,239 +2,13 @@
 // around its target folder: hostile list files (named ones and generated ones), a directory link inside
 // the target, a full disk and an oversized package field. After every run: no crash, no hang, a verdict,
 // nothing written outside the target, nothing read from outside the program's folder, no temporary file.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <tlhelp32.h>
-
-#include <cstdlib>
-#include <map>
-#include <optional>
 #include <random>
-#include <string>
-#include <vector>
 
-#include "UiDriver.h"
-#include "resource.h"
+#include "robust_support.h"
 
 namespace {
 
-using namespace zem::ui;
-using namespace std::chrono_literals;
-
-const char kSecret[] = "zem-robust-secret";   // content of the files no list entry may reach
-
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-std::string Temp()
-{
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    return temp;
-}
-
-void Put(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ASSERT_TRUE(h != INVALID_HANDLE_VALUE && WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr))
-        << path;
-    CloseHandle(h);
-}
-
-std::string Get(const std::string& path)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char chunk[65536];
-    for (DWORD read = 0; ReadFile(h, chunk, sizeof chunk, &read, nullptr) && read;) bytes.append(chunk, read);
-    CloseHandle(h);
-    return bytes;
-}
-
-// Every file and folder below dir (folders with a trailing backslash), with the files' contents; the
-// folder `skip` (full path with its backslash) is left out.
-using Tree = std::map<std::string, std::string>;
-void Walk(const std::string& dir, const std::string& skip, Tree& tree, const std::string& rel = "")
-{
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((dir + "*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            tree[rel + name] = Get(dir + name);
-        } else if (tree[rel + name + "\\"], dir + name + "\\" != skip) {
-            Walk(dir + name + "\\", skip, tree, rel + name + "\\");
-        }
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
-}
-
-std::string UnixPath(const std::string& windowsPath)
-{
-    using Convert = char*(CDECL*)(LPCWSTR);
-    static const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    char* path = convert ? convert(Wide(windowsPath).c_str()) : nullptr;
-    std::string result = path ? path : "";
-    HeapFree(GetProcessHeap(), 0, path);
-    return result;
-}
-
-// Runs a command of the host system (the script may not hold double quotes). Wine starts Unix programs but
-// hands back no process to wait for, so the script leaves its exit status in a file, polled for here.
-int Shell(const std::string& script)
-{
-    static int serial = 0;
-    const std::string done = Temp() + "zem-robust-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(++serial) + ".rc";
-    const std::string unixDone = UnixPath(done);
-    std::string line = "/bin/sh -c \"" + script + "\n echo $? >'" + unixDone + ".part'; mv '" + unixDone +
-                       ".part' '" + unixDone + "'\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (unixDone.empty() || !CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    if (pi.hThread) CloseHandle(pi.hThread);
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    std::string status;
-    WaitUntil([&] { return (status = Get(done)) != "<missing>"; }, 30s);
-    DeleteFileA(done.c_str());
-    return status == "<missing>" ? -1 : std::atoi(status.c_str());
-}
-
-// root\a\b\c\ holds the program's folder bin\ and the target folder target\, four levels down, so that
-// entries climbing with at most four ".." stay inside the tree that is watched. Secrets lie above bin\.
-struct Stage {
-    std::string root, base, bin, target;
-    explicit Stage(const std::string& tag)
-        : root(Temp() + "zem-robust-" + std::to_string(GetCurrentProcessId()) + "-" + tag + "\\"),
-          base(root + "a\\b\\c\\"), bin(base + "bin\\"), target(base + "target\\")
-    {
-        for (std::string dir : {root, root + "a\\", root + "a\\b\\", base, bin, bin + "sub\\", base + "outside\\",
-                                root + "elsewhere\\", target})
-            CreateDirectoryA(dir.c_str(), nullptr);
-        std::wstring program = ExeFolder() + L"ZemWebSetup.exe";
-        EXPECT_TRUE(CopyFileW(program.c_str(), Wide(bin + "ZemWebSetup.exe").c_str(), FALSE));
-        Put(bin + "page.htm", "<p>page</p>");
-        Put(bin + "sub\\deep.htm", "<p>deep</p>");
-        Put(bin + "ZemSetup.exe", "package");
-        for (const std::string& dir : {root, root + "a\\", root + "a\\b\\", base}) Put(dir + "secret.htm", kSecret);
-        Put(base + "outside\\keep.txt", "keep");
-    }
-    ~Stage() { Shell("rm -rf '" + UnixPath(root) + "'"); }
-};
-
-struct Outcome {
-    std::string fault;   // empty when the run reached its verdict and Install came back
-    std::wstring verdict, log;
-};
-
-// Processes that `parent` started and that run the named program.
-std::vector<DWORD> Children(DWORD parent, const wchar_t* exe)
-{
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, exe) == 0) ids.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return ids;
-}
-
-// The copy in the staging tree, without a web server (the virtual directory is not the subject here),
-// started in its base folder so that a drive-relative name resolves inside the watched tree.
-struct Program {
-    DriverProcess process;
-    HWND dialog = nullptr;
-    explicit Program(const Stage& s)
-        : process(DriverProcess::Start(Wide(s.bin + "ZemWebSetup.exe"), Options(s)))
-    {
-        dialog = WaitMainDialog(process, [](HWND box) { Answer(box, IDOK); });
-    }
-    // Wine hands a program that crashed to its debugger, which holds it, and the test's output, for good.
-    ~Program() { End(); }
-    bool End()
-    {
-        bool crashed = false;
-        for (DWORD id : Children(process.Id(), L"winedbg.exe")) {
-            crashed = true;
-            HANDLE debugger = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-            if (debugger) TerminateProcess(debugger, 1), CloseHandle(debugger);
-        }
-        process.Kill();
-        return crashed;
-    }
-    static StartOptions Options(const Stage& s)
-    {
-        StartOptions options;
-        options.workingDir = Wide(s.base);
-        options.environment = {{L"ZEM_METABASE_PATH", Wide(Temp() + "zem-robust-no-store\\MetaBase.xml")}};
-        return options;
-    }
-    // Runs one Install and answers the box it ends with.
-    Outcome Install(const std::string& folder)
-    {
-        Outcome o;
-        Send(Item(dialog, IDC_WEB_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(folder).c_str()));
-        Click(Item(dialog, IDOK));
-        std::vector<HWND> boxes;
-        WaitUntil([&] { return !(boxes = process.MessageBoxes()).empty() || !process.Running() ||
-                               !Children(process.Id(), L"winedbg.exe").empty(); }, 30s);
-        if (boxes.empty()) {
-            const bool running = process.Running();
-            o.fault = End() ? "crashed" : running ? "no verdict within 30 s" : "ended by itself";
-            return o;
-        }
-        o.verdict = ReadMessageBox(boxes[0]).text;
-        o.log = ItemText(dialog, IDC_LOG);
-        Answer(boxes[0], IDOK);
-        if (!WaitUntil([&] { return !IsWindow(boxes[0]) && IsWindowEnabled(Item(dialog, IDOK)); }, 10s))
-            o.fault = "Install stays off";
-        return o;
-    }
-    std::optional<DWORD> Close()
-    {
-        Command(dialog, IDCANCEL);
-        return process.WaitExit(10s);
-    }
-};
-
-std::wstring LastLine(const std::wstring& log)
-{
-    size_t end = log.size() >= 2 ? log.size() - 2 : 0;
-    size_t start = log.rfind(L"\r\n", end ? end - 1 : 0);
-    return log.substr(start == std::wstring::npos ? 0 : start + 2, end - (start == std::wstring::npos ? 0 : start + 2));
-}
-
-// Temporary files and files that carry a secret, below the folder.
-std::string Leftovers(const std::string& folder)
-{
-    Tree inside;
-    Walk(folder, "", inside);
-    std::string found;
-    for (const auto& [name, bytes] : inside) {
-        if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".tmp") == 0) found += " temporary " + name;
-        if (bytes.find(kSecret) != std::string::npos) found += " read from outside: " + name;
-    }
-    return found;
-}
-
-std::string Printable(const std::string& bytes)
-{
-    std::string text;
-    for (unsigned char c : bytes.substr(0, 400)) {
-        char hex[8];
-        snprintf(hex, sizeof hex, "\\x%02X", c);
-        text += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : c == '\n' ? std::string("\n") : std::string(hex);
-    }
-    return text;
-}
+using namespace zem::robust;
 
 // --- Hostile list files -----------------------------------------------------------------------------------
 
@@ -335,6 +109,7 @@ TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
         {"streams", List({"page.htm:x", "page.htm,sub:s", "page.htm::$DATA"})},
         {"names past 260 bytes", List({std::string(300, 'a'), "page.htm," + std::string(300, 'b'),
                                        "page.htm," + std::string(260, 'c') + "\\..\\..\\outside"})},
+        {"folder one byte short of MAX_PATH", List({"page.htm," + std::string(258 - stage_.target.size(), 'f')})},
         {"values past 519 bytes", List({std::string(600, 'e'), "page.htm," + std::string(600, 'd')})},
         {"duplicated keys", "[FileList]\nFilesCount=1\nFile1=page.htm,..\\outside\nFile1=page.htm\n"
                             "[FileList]\nFilesCount=2\nFile2=..\\secret.htm\n"},
@@ -353,11 +128,10 @@ TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
     std::mt19937 rng(seed);
     for (int k = 0, n = cases ? std::atoi(cases) : 12; k < n; ++k) {
         std::string ini = Generate(rng, stage_);
-        EXPECT_EQ("", Check(ini, false)) << "seed " << seed << ", case " << k << ":\n" << Printable(ini);
+        EXPECT_EQ("", Check(ini, false)) << "seed " << seed << ", case " << k << ":\n" << testing::PrintToString(ini);
     }
     EXPECT_EQ(std::optional<DWORD>(0), program_->Close());
 }
-
 
 // --- An oversized package field -----------------------------------------------------------------------------
 
@@ -380,40 +154,6 @@ TEST(PackageField, OversizedTextIsRefusedWithABoundedMessage)
 }
 
 // --- A full disk --------------------------------------------------------------------------------------------
-
-// A tmpfs of 256 KB mounted on a folder. The mount also starts a watcher that unmounts it once this test
-// process has ended, however it ended.
-class TinyDrive {
-public:
-    explicit TinyDrive(const std::string& folder) : unixPath_(UnixPath(folder))
-    {
-        CreateDirectoryA(folder.c_str(), nullptr);
-        // Wine opens files from inside the calling process, so this is our own Unix process.
-        const std::string self = Get("Z:\\proc\\self\\stat");
-        const std::string pid = self.substr(0, self.find(' '));
-        mounted_ = Shell("mount -t tmpfs -o size=256k zemtiny '" + unixPath_ + "' || exit 1\n (while kill -0 " + pid +
-                         "; do sleep 1; done; umount -l '" + unixPath_ + "') >/dev/null 2>&1 &") == 0;
-    }
-    ~TinyDrive()
-    {
-        if (mounted_) Shell("umount '" + unixPath_ + "' || umount -l '" + unixPath_ + "'");
-    }
-    bool Mounted() const { return mounted_; }
-
-private:
-    std::string unixPath_;
-    bool mounted_ = false;
-};
-
-std::wstring SystemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring result = text ? text : L"";
-    LocalFree(text);
-    return result;
-}
 
 TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
 {
