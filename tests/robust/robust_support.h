@@ -8,6 +8,8 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,22 +36,13 @@ inline std::string Temp()
 
 inline void Put(const std::string& path, const std::string& bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ASSERT_TRUE(h != INVALID_HANDLE_VALUE && WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr))
-        << path;
-    CloseHandle(h);
+    EXPECT_TRUE(std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()))) << path;
 }
 
 inline std::string Get(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char chunk[65536];
-    for (DWORD read = 0; ReadFile(h, chunk, sizeof chunk, &read, nullptr) && read;) bytes.append(chunk, read);
-    CloseHandle(h);
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
 }
 
 // Every file and folder below dir (folders with a trailing backslash), with the files' contents; the
@@ -247,15 +240,5 @@ private:
     std::string unixPath_;
     bool mounted_ = false;
 };
-
-inline std::wstring SystemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring result = text ? text : L"";
-    LocalFree(text);
-    return result;
-}
 
 }  // namespace zem::robust

@@ -174,7 +174,9 @@ TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
     Outcome second = program.Install(target);
     ASSERT_EQ("", second.fault);
     EXPECT_EQ(L"Setup failed.", second.verdict);
-    EXPECT_NE(std::wstring::npos, second.log.find(L"Error[112]: " + SystemText(ERROR_DISK_FULL))) << second.log;
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_DISK_FULL, 0, text, 512, nullptr);
+    EXPECT_NE(std::wstring::npos, second.log.find(L"Error[112]: " + std::wstring(text))) << second.log;
     EXPECT_TRUE(Get(target + "page.htm") == page) << "the published page changed";
     EXPECT_TRUE(Get(target + "ZemSetup.exe") == package) << "the published package changed";
     EXPECT_EQ("", Leftovers(target));
