@@ -23,9 +23,10 @@ protected:
     // One list file through one Install: every broken rule, or empty.
     std::string Check(const std::string& ini, bool link)
     {
-        Shell("rm -rf '" + UnixPath(stage_.target) + "'; mkdir '" + UnixPath(stage_.target) + "'" +
-              (link ? "; ln -s '" + UnixPath(stage_.root + "elsewhere") + "' '" + UnixPath(stage_.target + "link") + "'"
-                    : std::string()));
+        if (Shell("rm -rf '" + UnixPath(stage_.target) + "' && mkdir '" + UnixPath(stage_.target) + "'" +
+                  (link ? " && ln -s '" + UnixPath(stage_.root + "elsewhere") + "' '" + UnixPath(stage_.target + "link") + "'"
+                        : std::string())) != 0)
+            return "the host's shell could not prepare the target folder";
         Put(stage_.bin + "ZemWebSetup.ini", ini);
         Tree before, after;
         Walk(stage_.root, stage_.target, before);
