@@ -100,7 +100,8 @@ inline int Shell(const std::string& script)
 }
 
 // root\a\b\c\ holds the program's folder bin\ and the target folder target\, four levels down, so that
-// entries climbing with at most four ".." stay inside the tree that is watched. Secrets lie above bin\.
+// entries climbing with at most four ".." stay inside the tree that is watched. Every folder above the
+// program's folder holds a secret, the program's folder none.
 struct Stage {
     std::string root, base, bin, target;
     explicit Stage(const std::string& tag)
@@ -122,8 +123,9 @@ struct Stage {
 };
 
 struct Outcome {
-    std::string fault;   // empty when the run reached its verdict and Install came back
-    std::wstring verdict, log;
+    std::string fault;     // empty when the run ended in a message box and Install came back
+    std::wstring verdict;  // the text of that box
+    std::wstring log;
 };
 
 // Processes that `parent` started and that run the named program.

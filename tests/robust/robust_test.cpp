@@ -110,6 +110,7 @@ TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
         {"streams", List({"page.htm:x", "page.htm,sub:s", "page.htm::$DATA"})},
         {"names past 260 bytes", List({std::string(300, 'a'), "page.htm," + std::string(300, 'b'),
                                        "page.htm," + std::string(260, 'c') + "\\..\\..\\outside"})},
+        // The folder itself fits, a temporary file's name inside it does not.
         {"folder one byte short of MAX_PATH", List({"page.htm," + std::string(258 - stage_.target.size(), 'f')})},
         {"values past 519 bytes", List({std::string(600, 'e'), "page.htm," + std::string(600, 'd')})},
         {"duplicated keys", "[FileList]\nFilesCount=1\nFile1=page.htm,..\\outside\nFile1=page.htm\n"
@@ -148,6 +149,7 @@ TEST(PackageField, OversizedTextIsRefusedWithABoundedMessage)
         EXPECT_EQ("", o.fault) << length << " characters";
         if (!o.fault.empty()) continue;
         EXPECT_EQ(0u, o.verdict.find(L"Cannot find file")) << length << " characters";
+        // A box draws a few thousand characters safely; the field is not quoted whole.
         EXPECT_LE(o.verdict.size(), 4096u) << length << " characters";
         EXPECT_TRUE(program.process.WaitIdle(10s)) << length << " characters";
         EXPECT_EQ(std::optional<DWORD>(0), program.Close()) << length << " characters";
