@@ -107,13 +107,25 @@ ProcessResult RunMdutil(const std::wstring& arguments, DWORD timeoutMs)
     HANDLE process = nullptr, read = nullptr;
     if (!StartProcess(arguments, process, read))
         return result;
-    while (ReadSome(read, result.output)) {
+    // Output is read as it comes, so a talkative child never blocks on a full pipe; one that does not end
+    // in time is ended, and its exit code stays 0xFFFFFFFF.
+    ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        DWORD available = 0;
+        if (::PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available) {
+            ReadSome(read, result.output);
+        } else if (::WaitForSingleObject(process, 5) == WAIT_OBJECT_0) {
+            while (ReadSome(read, result.output)) {
+            }
+            ::GetExitCodeProcess(process, &result.exitCode);
+            break;
+        } else if (::GetTickCount64() > deadline) {
+            ::TerminateProcess(process, 0xDEAD);
+            ::WaitForSingleObject(process, INFINITE);
+            break;
+        }
     }
     ::CloseHandle(read);
-    if (::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process, &result.exitCode);
-    else
-        ::TerminateProcess(process, 0xDEAD);
     ::CloseHandle(process);
     return result;
 }
@@ -149,6 +161,14 @@ bool MdutilProcess::WaitForLine(const std::string& prefix)
         if (!ReadSome(m_read, m_output))
             return false;
     }
+}
+
+bool MdutilProcess::Stop()
+{
+    if (::WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0)
+        return false;
+    Kill();
+    return true;
 }
 
 void MdutilProcess::Kill()

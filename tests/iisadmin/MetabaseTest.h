@@ -49,7 +49,7 @@ struct ProcessResult
     std::string output;   // stdout and stderr together, UTF-8
 };
 
-// mdutil.exe beside the test program, run to its end.
+// mdutil.exe beside the test program, run to its end or for timeoutMs at most.
 ProcessResult RunMdutil(const std::wstring& arguments, DWORD timeoutMs = 60000);
 
 // An mdutil that keeps running (hold), started with its output piped back.
@@ -64,6 +64,8 @@ public:
     // Reads its output until a line starts with prefix; false when it ended first.
     bool WaitForLine(const std::string& prefix);
     void Kill();
+    // Kills it unless it has ended; true when it was still running.
+    bool Stop();
     DWORD Wait(DWORD timeoutMs = 60000);
     const std::string& Output() const { return m_output; }
 
