@@ -137,9 +137,16 @@ TEST_F(Faults, NoStoreFileCrashesHangsOrIsOverwritten)
         EXPECT_EQ(added, SUCCEEDED(hr)) << where << ": " << Hr(hr);
         if (SUCCEEDED(hr)) {
             EXPECT_EQ(S_OK, admin->CloseKey(probe));
+        } else if (failed) {
+            EXPECT_TRUE(FAILED(admin->SaveData())) << where;
         }
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((m_path + L".tmp").c_str())) << where;
     }
+    // Mended, the last file is read again, even by a connection made before.
+    ComPtr<IMSAdminBaseW> admin = Connect();
+    WriteStoreFile(ValidStore());
+    wchar_t name[METADATA_MAX_NAME_LEN];
+    EXPECT_EQ(S_OK, admin->EnumKeys(0, L"/LM/W3SVC", name, 0));
     std::printf("%zu hostile stores: %d refused, %zu read; no crash, no hang, none overwritten\n", cases.size(), refused,
                 cases.size() - refused);
 }
