@@ -105,41 +105,6 @@ TEST_F(Data, TooSmallBufferReportsTheLengthAndStaysUntouched)
     EXPECT_EQ(E_INVALIDARG, admin->GetData(0, L"/LM/W3SVC/1", nullptr, &required));
 }
 
-TEST_F(Data, SetDataStoresWhatTheTypeSays)
-{
-    ComPtr<IMSAdminBaseW> admin = Connect();
-    METADATA_HANDLE lm;
-    ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM", R | W, lm));
-    const BYTE binary[] = { 0x00, 0xFF, 0x10 };
-    struct Row { DWORD dataType; std::vector<BYTE> given; DWORD statedLength; std::vector<BYTE> stored; };
-    // Only binary data needs its length stated; the rest is measured, whatever the caller says.
-    const Row rows[] = {
-        { DWORD_METADATA, Dword(0x12345678), 0, Dword(0x12345678) },
-        { STRING_METADATA, Str(L"Default Web Site"), 3, Str(L"Default Web Site") },
-        { EXPANDSZ_METADATA, Str(L""), 0, Str(L"") },
-        { MULTISZ_METADATA, Multi({ L"a", L"b c" }), 0, Multi({ L"a", L"b c" }) },
-        { MULTISZ_METADATA, Str(L""), 0, Multi({ L"" }) },                 // an empty list in one NUL...
-        { MULTISZ_METADATA, Multi({ L"" }), 0, Multi({ L"" }) },           // ...or two: stored as two
-        { BINARY_METADATA, std::vector<BYTE>(binary, binary + 3), 2, std::vector<BYTE>(binary, binary + 2) },
-    };
-    for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
-        const Row& row = rows[i];
-        METADATA_RECORD record = {};
-        record.dwMDIdentifier = 70000 + static_cast<DWORD>(i);
-        record.dwMDUserType = 2001;
-        record.dwMDDataType = row.dataType;
-        record.dwMDDataLen = row.statedLength;
-        record.pbMDData = const_cast<BYTE*>(row.given.data());
-        ASSERT_EQ(S_OK, admin->SetData(lm, L"", &record)) << "row " << i;
-        Value v = Get(admin.Get(), lm, L"", record.dwMDIdentifier);
-        ASSERT_EQ(S_OK, v.hr) << "row " << i;
-        EXPECT_EQ(row.stored, v.data) << "row " << i;
-        EXPECT_EQ(row.dataType, v.record.dwMDDataType) << "row " << i;
-        EXPECT_EQ(2001u, v.record.dwMDUserType) << "row " << i;
-    }
-    EXPECT_EQ(S_OK, admin->CloseKey(lm));
-}
-
 TEST_F(Data, SetDataRefusesWhatItCannotStore)
 {
     ComPtr<IMSAdminBaseW> admin = Connect();

@@ -206,23 +206,6 @@ TEST_F(Methods, EnumKeysListsOneLevelInCreationOrder)
     EXPECT_EQ(S_OK, admin->CloseKey(root));
 }
 
-TEST_F(Methods, SaveDataWritesUnlessAWriterStaysOpen)
-{
-    ComPtr<IMSAdminBaseW> admin = Connect();
-    EXPECT_FALSE(StoreFileExists());
-    EXPECT_EQ(S_OK, admin->SaveData());
-    EXPECT_TRUE(StoreFileExists());
-
-    METADATA_HANDLE write;
-    ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM", W, write));
-    ULONGLONG start = ::GetTickCount64();
-    HRESULT hr = admin->SaveData();
-    ULONGLONG waited = ::GetTickCount64() - start;
-    EXPECT_EQ(kPathBusy, hr) << Hr(hr);
-    EXPECT_GE(waited, 2900u) << "SaveData waits a few seconds for the writer";
-    EXPECT_EQ(S_OK, admin->CloseKey(write));
-}
-
 } // namespace
 
 } // namespace mdtest

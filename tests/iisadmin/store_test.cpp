@@ -223,30 +223,6 @@ TEST_F(Store, UnchangedFileIsNotReadAgain)
     EXPECT_EQ(S_OK, admin->CloseKey(site));
 }
 
-TEST_F(Store, FileIsReplacedOnlyWhenSomethingChanged)
-{
-    ComPtr<IMSAdminBaseW> admin = Connect();
-    SeedSites(admin.Get());
-    auto identity = [this] {
-        BY_HANDLE_FILE_INFORMATION info = {};
-        HANDLE file = ::CreateFileW(m_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        ::GetFileInformationByHandle(file, &info);
-        ::CloseHandle(file);
-        return (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    };
-    ULONGLONG first = identity();
-    METADATA_HANDLE site;
-    ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
-    ASSERT_EQ(S_OK, admin->CloseKey(site));
-    EXPECT_EQ(first, identity()) << "a write handle that changed nothing writes nothing";
-
-    ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
-    ASSERT_EQ(S_OK, admin->AddKey(site, L"ROOT/New"));
-    ASSERT_EQ(S_OK, admin->CloseKey(site));
-    EXPECT_NE(first, identity()) << "a new file took the old one's place";
-}
-
 } // namespace
 
 } // namespace mdtest
