@@ -21,6 +21,14 @@ const DWORD kSaveWaitMs = 3000;
 // Handle values are never 0 (the master root) and not reused while the process runs.
 std::atomic<METADATA_HANDLE> g_nextHandle{ 1 };
 
+// A capacity stated without a buffer, or METADATA_PARTIAL_PATH without METADATA_INHERIT, which alone
+// gives it a meaning.
+bool BadRecord(const METADATA_RECORD& record)
+{
+    return (record.dwMDDataLen && !record.pbMDData) ||
+           ((record.dwMDAttributes & METADATA_PARTIAL_PATH) && !(record.dwMDAttributes & METADATA_INHERIT));
+}
+
 // Fills a record from an item, or reports the length it needs and leaves the buffer alone.
 HRESULT CopyOut(const FoundItem& found, PMETADATA_RECORD record, DWORD* required)
 {
@@ -144,14 +152,12 @@ HRESULT AdminBase::OpenKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, DWORD d
 
     KeyPath path;
     {
-        std::lock_guard<std::mutex> guard(m_store->Mutex());
-        KeyPath base;
-        HRESULT hr = Resolve(hMDHandle, 0, base, nullptr);
+        Call call;
+        bool validAccess = (dwMDAccessRequested & kAccessBits) && !(dwMDAccessRequested & ~kAccessBits);
+        HRESULT hr = Begin(call, hMDHandle, 0, validAccess ? S_OK : E_INVALIDARG, pszMDPath, Find::Path);
         if (FAILED(hr))
             return hr;
-        if (!(dwMDAccessRequested & kAccessBits) || (dwMDAccessRequested & ~kAccessBits))
-            return E_INVALIDARG;
-        path = JoinPath(base, pszMDPath);
+        path = std::move(call.path);
         // Writing the root would lock the whole metabase against everyone.
         if (path.empty() && (dwMDAccessRequested & METADATA_PERMISSION_WRITE))
             return E_ACCESSDENIED;
@@ -202,24 +208,37 @@ HRESULT AdminBase::CloseKey(METADATA_HANDLE hMDHandle)
     return Close(open);
 }
 
+HRESULT AdminBase::Begin(Call& call, METADATA_HANDLE handle, DWORD need, HRESULT arguments, LPCWSTR relative, Find find)
+{
+    call.guard = std::unique_lock<std::mutex>(m_store->Mutex());
+    KeyPath base;
+    HRESULT hr = Resolve(handle, need, base, &call.open);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(arguments))
+        return arguments;
+    // A file that was refused is looked at again: it may have been mended since.
+    if (FAILED(m_store->Status()) && FAILED(hr = m_store->Refresh()))
+        return hr;
+    call.path = JoinPath(base, relative);
+    if (find == Find::Key && !(call.key = FindKey(m_store->Data().root, call.path)))
+        return kPathNotFound;
+    return S_OK;
+}
+
 HRESULT AdminBase::GetData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, PMETADATA_RECORD pmdrMDData,
                            DWORD* pdwMDRequiredDataLen)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_READ, base, nullptr);
+    HRESULT arguments = !pmdrMDData || !pdwMDRequiredDataLen || pmdrMDData->dwMDDataType >= INVALID_END_METADATA ||
+                                BadRecord(*pmdrMDData)
+                            ? E_INVALIDARG
+                            : S_OK;
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_READ, arguments, pszMDPath, Find::Path);
     if (FAILED(hr))
         return hr;
-    if (!pmdrMDData || !pdwMDRequiredDataLen || pmdrMDData->dwMDDataType >= INVALID_END_METADATA ||
-        (pmdrMDData->dwMDDataLen && !pmdrMDData->pbMDData))
-        return E_INVALIDARG;
-    DWORD attributes = pmdrMDData->dwMDAttributes;
-    if ((attributes & METADATA_PARTIAL_PATH) && !(attributes & METADATA_INHERIT))
-        return E_INVALIDARG;
-    if (FAILED(hr = m_store->Status()))
-        return hr;
     FoundItem found;
-    hr = LookupItem(m_store->Data().root, JoinPath(base, pszMDPath), pmdrMDData->dwMDIdentifier, attributes,
+    hr = LookupItem(m_store->Data().root, call.path, pmdrMDData->dwMDIdentifier, pmdrMDData->dwMDAttributes,
                     pmdrMDData->dwMDDataType, found);
     if (FAILED(hr))
         return hr;
@@ -229,20 +248,13 @@ HRESULT AdminBase::GetData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, PMETADA
 HRESULT AdminBase::EnumData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, PMETADATA_RECORD pmdrMDData,
                             DWORD dwMDEnumDataIndex, DWORD* pdwMDRequiredDataLen)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_READ, base, nullptr);
+    HRESULT arguments = !pmdrMDData || !pdwMDRequiredDataLen || BadRecord(*pmdrMDData) ? E_INVALIDARG : S_OK;
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_READ, arguments, pszMDPath, Find::Path);
     if (FAILED(hr))
         return hr;
-    if (!pmdrMDData || !pdwMDRequiredDataLen || (pmdrMDData->dwMDDataLen && !pmdrMDData->pbMDData))
-        return E_INVALIDARG;
-    DWORD attributes = pmdrMDData->dwMDAttributes;
-    if ((attributes & METADATA_PARTIAL_PATH) && !(attributes & METADATA_INHERIT))
-        return E_INVALIDARG;
-    if (FAILED(hr = m_store->Status()))
-        return hr;
     std::vector<FoundItem> items;
-    if (FAILED(hr = CollectItems(m_store->Data().root, JoinPath(base, pszMDPath), attributes, items)))
+    if (FAILED(hr = CollectItems(m_store->Data().root, call.path, pmdrMDData->dwMDAttributes, items)))
         return hr;
     if (dwMDEnumDataIndex >= items.size())
         return HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
@@ -255,44 +267,30 @@ HRESULT AdminBase::EnumData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, PMETAD
 
 HRESULT AdminBase::EnumKeys(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, LPWSTR pszMDName, DWORD dwMDEnumObjectIndex)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_READ, base, nullptr);
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_READ, pszMDName ? S_OK : E_INVALIDARG, pszMDPath, Find::Key);
     if (FAILED(hr))
         return hr;
-    if (!pszMDName)
-        return E_INVALIDARG;
-    if (FAILED(hr = m_store->Status()))
-        return hr;
-    Key* key = FindKey(m_store->Data().root, JoinPath(base, pszMDPath));
-    if (!key)
-        return kPathNotFound;
-    if (dwMDEnumObjectIndex >= key->children.size())
+    if (dwMDEnumObjectIndex >= call.key->children.size())
         return HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
     // Names are at most METADATA_MAX_NAME_LEN - 1 long (AddKey and the loader refuse longer ones).
-    const std::wstring& name = key->children[dwMDEnumObjectIndex]->name;
+    const std::wstring& name = call.key->children[dwMDEnumObjectIndex]->name;
     memcpy(pszMDName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
     return S_OK;
 }
 
 HRESULT AdminBase::SetData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, PMETADATA_RECORD pmdrMDData)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    OpenHandle* open = nullptr;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_WRITE, base, &open);
+    HRESULT arguments = !pmdrMDData || !pmdrMDData->pbMDData || pmdrMDData->dwMDDataType == ALL_METADATA ||
+                                pmdrMDData->dwMDDataType >= INVALID_END_METADATA ||
+                                (pmdrMDData->dwMDAttributes & (METADATA_ISINHERITED | METADATA_PARTIAL_PATH))
+                            ? E_INVALIDARG
+                            : S_OK;
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_WRITE, arguments, pszMDPath, Find::Key);
     if (FAILED(hr))
         return hr;
-    if (!pmdrMDData || !pmdrMDData->pbMDData || pmdrMDData->dwMDDataType == ALL_METADATA ||
-        pmdrMDData->dwMDDataType >= INVALID_END_METADATA ||
-        (pmdrMDData->dwMDAttributes & (METADATA_ISINHERITED | METADATA_PARTIAL_PATH)))
-        return E_INVALIDARG;
-    if (FAILED(hr = m_store->Status()))
-        return hr;
-    Key* key = FindKey(m_store->Data().root, JoinPath(base, pszMDPath));
-    if (!key)
-        return kPathNotFound;
-    const Item* existing = key->FindItem(pmdrMDData->dwMDIdentifier);
+    const Item* existing = call.key->FindItem(pmdrMDData->dwMDIdentifier);
     if (existing && (existing->attributes & METADATA_SECURE) && !(pmdrMDData->dwMDAttributes & METADATA_SECURE))
         return MD_ERROR_CANNOT_REMOVE_SECURE_ATTRIBUTE;
 
@@ -302,54 +300,39 @@ HRESULT AdminBase::SetData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, PMETADA
     item.userType = pmdrMDData->dwMDUserType;
     item.dataType = pmdrMDData->dwMDDataType;
     item.data = RecordData(item.dataType, pmdrMDData->pbMDData, pmdrMDData->dwMDDataLen);
-    key->SetItem(std::move(item));
-    open->changed = true;
+    call.key->SetItem(std::move(item));
+    call.open->changed = true;
     return S_OK;
 }
 
 HRESULT AdminBase::DeleteData(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath, DWORD dwMDIdentifier, DWORD dwMDDataType)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    OpenHandle* open = nullptr;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_WRITE, base, &open);
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_WRITE,
+                       dwMDDataType >= INVALID_END_METADATA ? E_INVALIDARG : S_OK, pszMDPath, Find::Key);
     if (FAILED(hr))
         return hr;
-    if (dwMDDataType >= INVALID_END_METADATA)
-        return E_INVALIDARG;
-    if (FAILED(hr = m_store->Status()))
-        return hr;
-    Key* key = FindKey(m_store->Data().root, JoinPath(base, pszMDPath));
-    if (!key)
-        return kPathNotFound;
-    const Item* item = key->FindItem(dwMDIdentifier);
+    const Item* item = call.key->FindItem(dwMDIdentifier);
     if (!item || (dwMDDataType != ALL_METADATA && item->dataType != dwMDDataType))
         return MD_ERROR_DATA_NOT_FOUND;
-    key->RemoveItem(dwMDIdentifier);
-    open->changed = true;
+    call.key->RemoveItem(dwMDIdentifier);
+    call.open->changed = true;
     return S_OK;
 }
 
 HRESULT AdminBase::AddKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    OpenHandle* open = nullptr;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_WRITE, base, &open);
-    if (FAILED(hr))
-        return hr;
-    if (!pszMDPath)
-        return E_INVALIDARG;
     KeyPath relative = SplitPath(pszMDPath);
+    HRESULT arguments = pszMDPath ? S_OK : E_INVALIDARG;
     for (const std::wstring& name : relative)
         if (name.size() > kMaxNameLength)
-            return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    if (FAILED(hr = m_store->Status()))
+            arguments = HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_WRITE, arguments, nullptr, Find::Key);
+    if (FAILED(hr))
         return hr;
-    Key* key = FindKey(m_store->Data().root, base);
-    if (!key)
-        return kPathNotFound;
     // Missing keys on the way are created; only a path that exists to its end is refused.
+    Key* key = call.key;
     bool created = false;
     for (const std::wstring& name : relative) {
         Key* child = key->Child(name);
@@ -361,30 +344,23 @@ HRESULT AdminBase::AddKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath)
     }
     if (!created)
         return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-    open->changed = true;
+    call.open->changed = true;
     return S_OK;
 }
 
 HRESULT AdminBase::DeleteKey(METADATA_HANDLE hMDHandle, LPCWSTR pszMDPath)
 {
-    std::lock_guard<std::mutex> guard(m_store->Mutex());
-    KeyPath base;
-    OpenHandle* open = nullptr;
-    HRESULT hr = Resolve(hMDHandle, METADATA_PERMISSION_WRITE, base, &open);
+    // The handle's own key cannot go while the handle is open on it.
+    Call call;
+    HRESULT hr = Begin(call, hMDHandle, METADATA_PERMISSION_WRITE, SplitPath(pszMDPath).empty() ? E_INVALIDARG : S_OK,
+                       pszMDPath, Find::Path);
     if (FAILED(hr))
         return hr;
-    KeyPath relative = SplitPath(pszMDPath);
-    // The handle's own key cannot go while the handle is open on it.
-    if (!pszMDPath || relative.empty())
-        return E_INVALIDARG;
-    if (FAILED(hr = m_store->Status()))
-        return hr;
-    KeyPath path = JoinPath(base, pszMDPath);
-    KeyPath parentPath(path.begin(), path.end() - 1);
+    KeyPath parentPath(call.path.begin(), call.path.end() - 1);
     Key* parent = FindKey(m_store->Data().root, parentPath);
-    if (!parent || !parent->RemoveChild(path.back()))
+    if (!parent || !parent->RemoveChild(call.path.back()))
         return kPathNotFound;
-    open->changed = true;
+    call.open->changed = true;
     return S_OK;
 }
 

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace iisadmin {
 
@@ -85,6 +86,22 @@ private:
     explicit AdminBase(std::shared_ptr<Store> store);
     ~AdminBase();
 
+    // What a method works on once Begin has let it through: the store's mutex, held to the method's end;
+    // the handle (null for the master root); the path the method names; and, when asked for, its key.
+    struct Call
+    {
+        std::unique_lock<std::mutex> guard;
+        OpenHandle* open = nullptr;
+        KeyPath path;
+        Key* key = nullptr;
+    };
+    enum class Find { Path, Key };
+
+    // Every method's first steps, in the interface's order: the handle and the permission the method
+    // needs, then the caller's arguments (their verdict passed in), then the store (a file that cannot
+    // be read fails every call), then the key relative names below the handle's (Find::Key: it must
+    // exist).
+    HRESULT Begin(Call& call, METADATA_HANDLE handle, DWORD need, HRESULT arguments, LPCWSTR relative, Find find);
     // Looks up a handle (0: the master root, read-only) and checks that it grants the permission bits in
     // need. The caller holds the store's mutex.
     HRESULT Resolve(METADATA_HANDLE handle, DWORD need, KeyPath& path, OpenHandle** open);

@@ -1,6 +1,5 @@
 #include "MetaTree.h"
 
-#include "Schema.h"
 
 #include <iiscnfg.h>
 #include <mddefw.h>
@@ -12,28 +11,61 @@
 
 namespace iisadmin {
 
+namespace {
+
+std::wstring IndexName(const std::wstring& name)
+{
+    std::wstring upper = name;
+    if (!upper.empty())
+        ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    return upper;
+}
+
+} // namespace
+
+Key::~Key()
+{
+    std::vector<std::unique_ptr<Key>> pending = std::move(children);
+    while (!pending.empty()) {
+        std::unique_ptr<Key> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto& child : key->children)
+            pending.push_back(std::move(child));
+        key->children.clear();
+    }
+}
+
 Key* Key::Child(const std::wstring& childName) const
 {
-    for (const auto& child : children)
-        if (SameText(child->name, childName))
-            return child.get();
-    return nullptr;
+    auto it = m_index.find(IndexName(childName));
+    return it == m_index.end() ? nullptr : it->second;
 }
 
 Key& Key::AddChild(const std::wstring& childName)
 {
-    children.push_back(std::make_unique<Key>());
-    children.back()->name = childName;
-    return *children.back();
+    auto child = std::make_unique<Key>();
+    child->name = childName;
+    Key& added = *child;
+    AdoptChild(std::move(child));
+    return added;
+}
+
+void Key::AdoptChild(std::unique_ptr<Key> child)
+{
+    RemoveChild(child->name);
+    m_index[IndexName(child->name)] = child.get();
+    children.push_back(std::move(child));
 }
 
 bool Key::RemoveChild(const std::wstring& childName)
 {
-    auto it = std::find_if(children.begin(), children.end(),
-                           [&](const std::unique_ptr<Key>& child) { return SameText(child->name, childName); });
-    if (it == children.end())
+    auto found = m_index.find(IndexName(childName));
+    if (found == m_index.end())
         return false;
-    children.erase(it);
+    Key* key = found->second;
+    m_index.erase(found);
+    children.erase(std::find_if(children.begin(), children.end(),
+                                [key](const std::unique_ptr<Key>& child) { return child.get() == key; }));
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,18 +25,32 @@ using Attributes = std::vector<std::pair<std::wstring, std::wstring>>;
 
 struct Key
 {
+    Key() = default;
+    Key(Key&&) = default;
+    Key& operator=(Key&&) = default;
+    // Frees the subtree level by level: a key path thousands of levels deep must not take as many
+    // nested destructor calls.
+    ~Key();
+
     std::wstring name;                       // as created; compared without regard to case
     std::vector<Item> items;                 // creation order, which EnumData follows
-    std::vector<std::unique_ptr<Key>> children;
+    std::vector<std::unique_ptr<Key>> children;   // creation order, which EnumKeys follows; change through
+                                                  // the methods below, which keep the index
     Attributes unknownAttributes;            // attributes of the file this store does not know, kept verbatim
 
     Key* Child(const std::wstring& childName) const;
     Key& AddChild(const std::wstring& childName);
+    // Puts a key in place of the child of the same name, or adds it.
+    void AdoptChild(std::unique_ptr<Key> child);
     bool RemoveChild(const std::wstring& childName);
     const Item* FindItem(DWORD id) const;
     Item* FindItem(DWORD id);
     void SetItem(Item item);   // replaces an item of the same identifier in place
     bool RemoveItem(DWORD id);
+
+private:
+    // Children by upper-case name: a site key holds thousands of children, looked up on every call.
+    std::unordered_map<std::wstring, Key*> m_index;
 };
 
 // An element of the file that is not a key (IIS_Global), written back as it was read.

@@ -24,16 +24,31 @@ const wchar_t kUntypedElement[] = L"IIsConfigObject";
 const wchar_t kHexEncoding[] = L"hex";
 
 const HRESULT kNotAMetabase = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+const HRESULT kNotText = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 
 // ---- reading ----------------------------------------------------------------------------------------
+
+// configuration, MBProperty, a key, a Custom element: four levels; IIS_Global's content gets a few more.
+const UINT kMaxElementDepth = 16;
 
 class XmlIn
 {
 public:
-    explicit XmlIn(IXmlReader* reader) : m_reader(reader) {}
+    // nodeBudget: how many nodes the input can hold at most.
+    XmlIn(IXmlReader* reader, size_t nodeBudget) : m_reader(reader), m_budget(nodeBudget) {}
 
-    // Moves to the next node; S_FALSE at the end of the document.
-    HRESULT Next(XmlNodeType& type) { return m_reader->Read(&type); }
+    // Moves to the next node; S_FALSE at the end of the document. Every node takes at least one
+    // character of the input, so a reader that keeps answering past its end (Wine's does, at the end
+    // of a cut-off file) is stopped instead of walked forever.
+    HRESULT Next(XmlNodeType& type)
+    {
+        if (!m_budget--)
+            return MX_E_INPUTEND;
+        HRESULT hr = m_reader->Read(&type);
+        if (hr == S_OK && type == XmlNodeType_None)
+            return MX_E_INPUTEND;
+        return hr;
+    }
 
     // On an element: its local name, its attributes and whether it has content to walk.
     HRESULT Element(std::wstring& name, Attributes& attributes, bool& empty)
@@ -72,38 +87,16 @@ public:
 
     // Walks the content of the element just read by Element (not an empty one) up to its end tag,
     // handing each child element to onChild, which must consume it whole; text is appended to text.
-    HRESULT Children(const std::function<HRESULT(const std::wstring&, const Attributes&, bool)>& onChild,
-                     std::wstring* text = nullptr)
+    // Refuses nesting deeper than the layout has: the walk recurses once per level.
+    using OnChild = std::function<HRESULT(const std::wstring&, const Attributes&, bool)>;
+    HRESULT Children(const OnChild& onChild, std::wstring* text = nullptr)
     {
-        for (;;) {
-            XmlNodeType type;
-            HRESULT hr = Next(type);
-            if (FAILED(hr))
-                return hr;
-            if (hr == S_FALSE)
-                return kNotAMetabase;
-            if (type == XmlNodeType_EndElement)
-                return S_OK;
-            if (type == XmlNodeType_Element) {
-                std::wstring name;
-                Attributes attributes;
-                bool empty = false;
-                hr = Element(name, attributes, empty);
-                if (FAILED(hr))
-                    return hr;
-                hr = onChild(name, attributes, empty);
-                if (FAILED(hr))
-                    return hr;
-            } else if (text && (type == XmlNodeType_Text || type == XmlNodeType_CDATA)) {
-                // Whitespace between elements is layout, which the writer makes anew.
-                const wchar_t* value = nullptr;
-                UINT length = 0;
-                hr = m_reader->GetValue(&value, &length);
-                if (FAILED(hr))
-                    return hr;
-                text->append(value, length);
-            }
-        }
+        if (m_depth >= kMaxElementDepth)
+            return SC_E_MAXELEMENTDEPTH;
+        ++m_depth;
+        HRESULT hr = Walk(onChild, text);
+        --m_depth;
+        return hr;
     }
 
     HRESULT Skip(bool empty)
@@ -128,7 +121,42 @@ public:
     }
 
 private:
+    HRESULT Walk(const OnChild& onChild, std::wstring* text)
+    {
+        for (;;) {
+            XmlNodeType type;
+            HRESULT hr = Next(type);
+            if (FAILED(hr))
+                return hr;
+            if (hr == S_FALSE)
+                return MX_E_INPUTEND;
+            if (type == XmlNodeType_EndElement)
+                return S_OK;
+            if (type == XmlNodeType_Element) {
+                std::wstring name;
+                Attributes attributes;
+                bool empty = false;
+                hr = Element(name, attributes, empty);
+                if (FAILED(hr))
+                    return hr;
+                hr = onChild(name, attributes, empty);
+                if (FAILED(hr))
+                    return hr;
+            } else if (text && (type == XmlNodeType_Text || type == XmlNodeType_CDATA)) {
+                // Whitespace between elements is layout, which the writer makes anew.
+                const wchar_t* value = nullptr;
+                UINT length = 0;
+                hr = m_reader->GetValue(&value, &length);
+                if (FAILED(hr))
+                    return hr;
+                text->append(value, length);
+            }
+        }
+    }
+
     IXmlReader* m_reader;
+    size_t m_budget;
+    UINT m_depth = 0;
 };
 
 const std::wstring* FindAttribute(const Attributes& attributes, const wchar_t* name)
@@ -383,7 +411,7 @@ HRESULT WriteCustom(XmlOut& out, const Item& item)
     return hr;
 }
 
-HRESULT WriteKey(XmlOut& out, const Key& key, KeyPath& path)
+HRESULT WriteKey(XmlOut& out, const Key& key, const KeyPath& path)
 {
     const Item* keyTypeCustom = nullptr;
     std::wstring elementName = KeyElementName(key, path.empty(), keyTypeCustom);
@@ -420,15 +448,78 @@ HRESULT WriteKey(XmlOut& out, const Key& key, KeyPath& path)
     }
     if (SUCCEEDED(hr))
         hr = out.FullEnd();
-    // Parents before children, so a reader meets each key before the keys below it.
-    for (const auto& child : key.children) {
-        if (FAILED(hr))
-            return hr;
-        path.push_back(child->name);
-        hr = WriteKey(out, *child, path);
-        path.pop_back();
-    }
     return hr;
+}
+
+// A key with nothing of its own and keys below it needs no element: their Locations bring it back. So a
+// key path thousands of levels deep is written as one element, not as thousands of ever longer ones.
+bool Implied(const Key& key)
+{
+    if (key.children.empty() || !key.unknownAttributes.empty())
+        return false;
+    for (const Item& item : key.items)
+        if (!(item.attributes & METADATA_VOLATILE))
+            return false;
+    return true;
+}
+
+// Parents before children, so a reader meets each key before the keys below it. Walked with a list of
+// its own rather than by recursion, however deep the tree.
+HRESULT WriteKeys(XmlOut& out, const Key& root)
+{
+    struct Pending { const Key* key; size_t depth; };
+    std::vector<Pending> pending{ { &root, 0 } };
+    KeyPath path;
+    while (!pending.empty()) {
+        Pending next = pending.back();
+        pending.pop_back();
+        if (next.depth) {
+            path.resize(next.depth - 1);
+            path.push_back(next.key->name);
+        }
+        if (!next.depth || !Implied(*next.key)) {
+            HRESULT hr = WriteKey(out, *next.key, path);
+            if (FAILED(hr))
+                return hr;
+        }
+        for (auto child = next.key->children.rbegin(); child != next.key->children.rend(); ++child)
+            pending.push_back({ child->get(), next.depth + 1 });
+    }
+    return S_OK;
+}
+
+// The file as the XML reader gets it. Text that is not UTF-8 (or UTF-16 after its byte order mark) is
+// refused here: the reader would turn it into U+FFFD, and the next write would keep that for good. So is
+// a NUL, where Wine's reader takes its buffer to end. And the reader gets a line break after the end,
+// which changes nothing in the document but spares Wine's reader its assertion on a file that ends
+// right after the declaration.
+HRESULT ReaderInput(const BYTE* bytes, size_t size, std::vector<BYTE>& input)
+{
+    if (size > 0x7FFFFFF0)
+        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    input.assign(bytes, bytes + size);
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        if (size % 2)
+            return kNotText;
+        std::vector<wchar_t> units(size / 2);
+        memcpy(units.data(), bytes, size);
+        for (size_t i = 1; i < units.size(); ++i) {
+            wchar_t c = units[i];
+            bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
+            if (!c || low || (high && (i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)))
+                return kNotText;
+            i += high;
+        }
+        input.push_back('\n');
+        input.push_back(0);
+        return S_OK;
+    }
+    if (memchr(bytes, 0, size) ||
+        (size && !::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes),
+                                        static_cast<int>(size), nullptr, 0)))
+        return kNotText;
+    input.push_back('\n');
+    return S_OK;
 }
 
 } // namespace
@@ -436,19 +527,23 @@ HRESULT WriteKey(XmlOut& out, const Key& key, KeyPath& path)
 HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
 {
     tree = Tree();
+    std::vector<BYTE> input;
+    HRESULT hr = ReaderInput(bytes, size, input);
+    if (FAILED(hr))
+        return hr;
     ComPtr<IStream> stream;
-    stream.Attach(::SHCreateMemStream(bytes, static_cast<UINT>(size)));
+    stream.Attach(::SHCreateMemStream(input.data(), static_cast<UINT>(input.size())));
     if (!stream)
         return E_OUTOFMEMORY;
     ComPtr<IXmlReader> reader;
-    HRESULT hr = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr);
+    hr = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr);
     if (FAILED(hr))
         return hr;
     if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
         FAILED(hr = reader->SetInput(stream.Get())))
         return hr;
 
-    XmlIn in(reader.Get());
+    XmlIn in(reader.Get(), input.size());
     bool sawConfiguration = false;
     for (;;) {
         XmlNodeType type;
@@ -514,8 +609,7 @@ HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
     for (const VerbatimElement& element : tree.verbatim)
         if (FAILED(hr = WriteVerbatim(out, element)))
             return hr;
-    KeyPath path;
-    if (FAILED(hr = WriteKey(out, tree.root, path)) || FAILED(hr = out.FullEnd()) || FAILED(hr = out.FullEnd()) ||
+    if (FAILED(hr = WriteKeys(out, tree.root)) || FAILED(hr = out.FullEnd()) || FAILED(hr = out.FullEnd()) ||
         FAILED(hr = writer->WriteEndDocument()) || FAILED(hr = writer->Flush()))
         return hr;
 

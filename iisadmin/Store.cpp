@@ -54,6 +54,27 @@ std::wstring ScopeName(const std::wstring& path)
     return name;
 }
 
+// All of bytes on the disk, or the system's reason why not. A full disk takes part of a write and
+// reports success; the next write of the rest then fails with ERROR_DISK_FULL.
+HRESULT WriteWhole(const std::wstring& path, const std::vector<BYTE>& bytes)
+{
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return LastErrorResult();
+    for (size_t done = 0; done < bytes.size();) {
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr))
+            return LastErrorResult();
+        if (!written)
+            return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        done += written;
+    }
+    if (!::FlushFileBuffers(file.Get()))
+        return LastErrorResult();
+    HANDLE handle = file.Detach();
+    return ::CloseHandle(handle) ? S_OK : LastErrorResult();
+}
+
 bool IsMissing(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -92,6 +113,14 @@ HRESULT Store::Get(std::shared_ptr<Store>& store)
     auto created = std::make_shared<Store>(path);
     if (FAILED(hr = created->Open(scope)))
         return hr;
+    // COM unloads this DLL when the apartment that loaded it ends, and the parsed store would go with
+    // it: a client that connects once per call with CoInitialize and CoUninitialize around it (as the
+    // program's metabase routines do) would have the whole file parsed on every connection. Once it
+    // holds a store, the DLL stays for the life of the process.
+    HMODULE self = nullptr;
+    if (registry.empty() && !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                                  reinterpret_cast<LPCWSTR>(&Store::Get), &self))
+        return LastErrorResult();
     registry[scope] = created;
     store = created;
     return S_OK;
@@ -195,8 +224,7 @@ HRESULT Store::RefreshHoldingFile()
             continue;
         KeyPath parentPath(path.begin(), path.end() - 1);
         Key& parent = EnsureKey(fresh.root, parentPath);
-        parent.RemoveChild(path.back());
-        parent.children.push_back(std::make_unique<Key>(std::move(*mine)));
+        parent.AdoptChild(std::make_unique<Key>(std::move(*mine)));
     }
     m_tree = std::move(fresh);
     return S_OK;
@@ -226,20 +254,13 @@ HRESULT Store::WriteFile(const std::vector<BYTE>& bytes)
         ::GetLastError() != ERROR_ALREADY_EXISTS)
         return LastErrorResult();
 
+    // Only a writer holding the file mutex has a temporary file open, so one found here was left by a
+    // writer that died: it is overwritten now, and removed whenever this write fails.
     std::wstring temporary = m_path + L".tmp";
-    {
-        FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return LastErrorResult();
-        DWORD written = 0;
-        if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            !::FlushFileBuffers(file.Get())) {
-            HRESULT hr = LastErrorResult();
-            file.Reset();
-            ::DeleteFileW(temporary.c_str());
-            return hr;
-        }
+    HRESULT hr = WriteWhole(temporary, bytes);
+    if (FAILED(hr)) {
+        ::DeleteFileW(temporary.c_str());
+        return hr;
     }
     // Replacing is one step: a reader sees the old file or the new one, never half of either.
     for (int attempt = 0;; ++attempt) {

@@ -45,7 +45,9 @@ bool StartProcess(const std::wstring& arguments, HANDLE& process, HANDLE& read)
     startup.hStdError = write;
     std::wstring command = L"\"" + ProgramFolder() + L"mdutil.exe\" " + arguments;
     PROCESS_INFORMATION info = {};
-    BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+    // No console at all: under Wine a console of its own outlives a child that is killed, and keeps the
+    // prefix's server running.
+    BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
                                     &startup, &info);
     ::CloseHandle(write);
     if (!started) {
@@ -103,26 +105,18 @@ std::vector<BYTE> Dword(DWORD value)
 
 ProcessResult RunMdutil(const std::wstring& arguments, DWORD timeoutMs)
 {
+    MdutilProcess process;
     ProcessResult result;
-    HANDLE process = nullptr, read = nullptr;
-    if (!StartProcess(arguments, process, read))
-        return result;
-    while (ReadSome(read, result.output)) {
-    }
-    ::CloseHandle(read);
-    if (::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process, &result.exitCode);
-    else
-        ::TerminateProcess(process, 0xDEAD);
-    ::CloseHandle(process);
+    if (process.Start(arguments))
+        result.exitCode = process.Wait(timeoutMs);
+    result.output = process.Output();
     return result;
 }
 
 MdutilProcess::~MdutilProcess()
 {
     if (m_process) {
-        if (::WaitForSingleObject(m_process, 0) != WAIT_OBJECT_0)
-            ::TerminateProcess(m_process, 0xDEAD);
+        Stop();
         ::CloseHandle(m_process);
     }
     if (m_read)
@@ -151,20 +145,33 @@ bool MdutilProcess::WaitForLine(const std::string& prefix)
     }
 }
 
-void MdutilProcess::Kill()
+bool MdutilProcess::Stop()
 {
+    if (::WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0)
+        return false;
     ::TerminateProcess(m_process, 0xDEAD);
     ::WaitForSingleObject(m_process, INFINITE);
+    return true;
 }
 
 DWORD MdutilProcess::Wait(DWORD timeoutMs)
 {
-    while (ReadSome(m_read, m_output)) {
+    // Output is read as it comes, so a talkative child never blocks on a full pipe.
+    ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        DWORD available = 0, code = 0xFFFFFFFF;
+        if (::PeekNamedPipe(m_read, nullptr, 0, nullptr, &available, nullptr) && available) {
+            ReadSome(m_read, m_output);
+        } else if (::WaitForSingleObject(m_process, 5) == WAIT_OBJECT_0) {
+            while (ReadSome(m_read, m_output)) {
+            }
+            ::GetExitCodeProcess(m_process, &code);
+            return code;
+        } else if (::GetTickCount64() > deadline) {
+            Stop();
+            return code;
+        }
     }
-    DWORD code = 0xFFFFFFFF;
-    if (::WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(m_process, &code);
-    return code;
 }
 
 void MetabaseTest::SetUp()

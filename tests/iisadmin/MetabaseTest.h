@@ -45,14 +45,14 @@ struct Value
 
 struct ProcessResult
 {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;   // stdout and stderr together, UTF-8
+    DWORD exitCode = 0xFFFFFFFF;   // stays so when the process had to be ended
+    std::string output;            // stdout and stderr together, UTF-8
 };
 
-// mdutil.exe beside the test program, run to its end.
+// mdutil.exe beside the test program, run to its end or for timeoutMs at most.
 ProcessResult RunMdutil(const std::wstring& arguments, DWORD timeoutMs = 60000);
 
-// An mdutil that keeps running (hold), started with its output piped back.
+// An mdutil that runs beside the test (hold, or a writer to be killed), its output piped back.
 class MdutilProcess
 {
 public:
@@ -63,7 +63,9 @@ public:
     bool Start(const std::wstring& arguments);
     // Reads its output until a line starts with prefix; false when it ended first.
     bool WaitForLine(const std::string& prefix);
-    void Kill();
+    // Kills it unless it has ended; true when it was still running.
+    bool Stop();
+    // Reads its output as it comes until it ends; past timeoutMs it is killed and 0xFFFFFFFF returned.
     DWORD Wait(DWORD timeoutMs = 60000);
     const std::string& Output() const { return m_output; }
 

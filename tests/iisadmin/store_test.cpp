@@ -1,5 +1,5 @@
-// MetaBase.xml: IIS's layout read, everything written read back, a corrupt file left alone, changes
-// shared between processes, and no re-read of a file that has not changed.
+// MetaBase.xml: IIS's layout read, everything written read back, changes shared between processes, and
+// no re-read of a file that has not changed.
 #include "MetabaseTest.h"
 
 namespace mdtest {
@@ -169,48 +169,6 @@ TEST_F(Store, MissingFileIsAnEmptyMetabaseAndReadsCreateNoFile)
     EXPECT_EQ((std::vector<std::wstring>{ L"LM" }), ChildNames(again.Get(), L"/"));
 }
 
-TEST_F(Store, CorruptFileFailsTheCallsAndIsNeverOverwritten)
-{
-    struct Row { const char* content; bool notXml; };
-    const Row rows[] = {
-        { "<configuration><MBProperty><IIsWebServer Location=\"/LM/W3SVC/1\">", true },   // cut short
-        { "<configuration version=1/>", true },                                            // unquoted value
-        { "<configuration><MBProperty><IIsWebServer Location=\"/LM\"></IIsComputer></MBProperty></configuration>", true },
-        { "<?xml version=\"1.0\"?><settings/>", false },                                  // XML, not a metabase
-        { "<configuration><MBProperty><IIsWebServer ServerComment=\"no location\"/></MBProperty></configuration>", false },
-        { "<configuration><MBProperty><IIsWebServer Location=\"/LM/W3SVC/1\" AccessFlags=\"AccessBogus\"/></MBProperty></configuration>", false },
-        { "<configuration><MBProperty><IIsComputer Location=\"/LM\"><Custom Name=\"x\" Value=\"1\"/></IIsComputer></MBProperty></configuration>", false },
-    };
-    for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
-        UseStore(m_folder + L"\\corrupt" + std::to_wstring(i) + L".xml");
-        WriteStoreFile(rows[i].content);
-        std::vector<BYTE> before = FileBytes();
-        ComPtr<IMSAdminBaseW> admin = Connect();
-        ASSERT_TRUE(admin) << "row " << i << ": the connection is made; its calls fail";
-        METADATA_HANDLE handle;
-        HRESULT hr = Open(admin.Get(), L"/LM", R, handle);
-        EXPECT_TRUE(FAILED(hr)) << "row " << i;
-        if (rows[i].notXml)
-            EXPECT_EQ(0xC00CE000, static_cast<DWORD>(hr) & 0xFFFFF000) << "row " << i << ": XmlLite's own code, " << Hr(hr);
-        else
-            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), hr) << "row " << i << ": " << Hr(hr);
-        wchar_t name[METADATA_MAX_NAME_LEN];
-        EXPECT_EQ(hr, admin->EnumKeys(0, L"/", name, 0)) << "row " << i;
-        EXPECT_EQ(hr, Get(admin.Get(), 0, L"/LM", MD_KEY_TYPE).hr) << "row " << i;
-        EXPECT_EQ(hr, admin->SaveData()) << "row " << i;
-        ProcessResult other = RunMdutil(L"add-site 1 Site C:\\ :80:");
-        EXPECT_EQ(1u, other.exitCode) << "row " << i << ": " << other.output;
-        EXPECT_EQ(before, FileBytes()) << "row " << i;
-    }
-
-    // Repaired, the file is read again by the next connection.
-    WriteStoreFile(kIisFile);
-    ComPtr<IMSAdminBaseW> admin = Connect();
-    METADATA_HANDLE handle;
-    EXPECT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R, handle));
-    EXPECT_EQ(S_OK, admin->CloseKey(handle));
-}
-
 TEST_F(Store, ChangesReachTheNextConnectionOfAnotherProcess)
 {
     {
@@ -263,31 +221,6 @@ TEST_F(Store, UnchangedFileIsNotReadAgain)
     ::CloseHandle(exclusive);
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1/ROOT/Other", R, site));
     EXPECT_EQ(S_OK, admin->CloseKey(site));
-}
-
-TEST_F(Store, FileIsReplacedOnlyWhenSomethingChanged)
-{
-    ComPtr<IMSAdminBaseW> admin = Connect();
-    SeedSites(admin.Get());
-    auto identity = [this] {
-        BY_HANDLE_FILE_INFORMATION info = {};
-        HANDLE file = ::CreateFileW(m_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        ::GetFileInformationByHandle(file, &info);
-        ::CloseHandle(file);
-        return (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    };
-    ULONGLONG first = identity();
-    METADATA_HANDLE site;
-    ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
-    ASSERT_EQ(S_OK, admin->CloseKey(site));
-    EXPECT_EQ(first, identity()) << "a write handle that changed nothing writes nothing";
-
-    ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
-    ASSERT_EQ(S_OK, admin->AddKey(site, L"ROOT/New"));
-    ASSERT_EQ(S_OK, admin->CloseKey(site));
-    EXPECT_NE(first, identity()) << "a new file took the old one's place";
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((m_path + L".tmp").c_str())) << "no temporary file left";
 }
 
 } // namespace
