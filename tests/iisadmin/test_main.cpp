@@ -1,4 +1,5 @@
-#include <gtest/gtest.h>
+#include <initguid.h>   // defines the admin base object's class and interface ids in this unit
+#include "MetabaseTest.h"
 
 #include <objbase.h>
 
