@@ -3,21 +3,13 @@
 
 #include <wchar.h>
 
-CMetabaseConnection::~CMetabaseConnection()
-{
-    if (m_pAdminBase)
-        m_pAdminBase->Release();
-    if (m_bComInitialized)
-        ::CoUninitialize();
-}
-
 HRESULT CMetabaseConnection::Open()
 {
     // A thread already in another apartment keeps it; uninitialising there would undo the owner's
     // initialisation, so only a successful CoInitialize is balanced.
-    m_bComInitialized = SUCCEEDED(::CoInitialize(nullptr));
+    m_apartment.bInitialized = SUCCEEDED(::CoInitialize(nullptr));
     return ::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
-                              reinterpret_cast<void**>(&m_pAdminBase));
+                              reinterpret_cast<void**>(m_adminBase.Receive()));
 }
 
 CMetabaseKey::~CMetabaseKey()

@@ -38,7 +38,7 @@ HRESULT CreateWebVirtualDir(int nSite, LPCWSTR pszName, LPCWSTR pszPath, LPCWSTR
     HRESULT hr = admin.Open();
     if (FAILED(hr))
         return hr;
-    IMSAdminBaseW* pAdminBase = admin.operator->();
+    IMSAdminBaseW* pAdminBase = admin.Get();
 
     // The name has no length limit, so the paths are built in allocated strings; running out of memory
     // is a result like any other, not an exception leaving the routine.
