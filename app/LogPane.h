@@ -34,8 +34,8 @@ public:
     BOOL AddLine(const char* pszLine);
     BOOL AddProgress(UINT nPos);
 
-    // On the UI thread: moves everything queued to the pane and the bar, the lines between two positions
-    // in one piece of text; the bar is set to every position, in turn.
+    // On the UI thread: moves everything queued to the pane, all its lines in one piece of text, and to
+    // the bar, which is set to every position in turn.
     void Drain(HWND hEdit, HWND hProgress);
 
 private:

@@ -63,6 +63,7 @@ BEGIN_MESSAGE_MAP(CWebInstallDlg, CDialog)
     ON_BN_CLICKED(IDC_BROWSE_PACKAGE, &CWebInstallDlg::OnBrowsePackage)
     ON_CBN_SELCHANGE(IDC_SITE, &CWebInstallDlg::OnSelchangeSite)
     ON_MESSAGE(WM_DRAIN_LOG, &CWebInstallDlg::OnDrainLog)
+    ON_MESSAGE(WM_TIMER, &CWebInstallDlg::OnDrainTimer)
 END_MESSAGE_MAP()
 
 BOOL CWebInstallDlg::OnInitDialog()
@@ -370,19 +371,34 @@ void CWebInstallDlg::AppendLogV(const char* pszFormat, va_list args)
 void CWebInstallDlg::FlushLog()
 {
     if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
-        OnDrainLog(0, 0);
+        OnDrainLog(DRAIN_NOW, 0);
     else
-        ::SendMessageA(m_hWnd, WM_DRAIN_LOG, 0, 0);
+        ::SendMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_NOW, 0);
 }
 
 void CWebInstallDlg::RequestDrain()
 {
-    ::PostMessageA(m_hWnd, WM_DRAIN_LOG, 0, 0);
+    ::PostMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_SOON, 0);
 }
 
-LRESULT CWebInstallDlg::OnDrainLog(WPARAM, LPARAM)
+LRESULT CWebInstallDlg::OnDrainLog(WPARAM wParam, LPARAM)
 {
+    // Adding text to the pane costs the same for one line as for a hundred (tens of milliseconds under
+    // Wine), so a run's lines are gathered for a moment and added together.
+    if (wParam == DRAIN_SOON)
+    {
+        ::SetTimer(m_hWnd, DRAIN_TIMER_ID, DRAIN_DELAY_MS, nullptr);
+        return 0;
+    }
+    ::KillTimer(m_hWnd, DRAIN_TIMER_ID);
     m_logQueue.Drain(m_editLog.m_hWnd, m_progress.m_hWnd);
+    return 0;
+}
+
+LRESULT CWebInstallDlg::OnDrainTimer(WPARAM wParam, LPARAM)
+{
+    if (wParam == DRAIN_TIMER_ID)
+        OnDrainLog(DRAIN_NOW, 0);
     return 0;
 }
 
@@ -421,7 +437,8 @@ BOOL CWebInstallDlg::AskYesNo(const char* pszQuestion)
 
 void CWebInstallDlg::ShowVerdict(const char* pszText, UINT nType)
 {
-    FlushLog();
+    // The verdict does not wait for the pane: the lines still queued reach it while the box is up, and
+    // Install is enabled only once they are all there.
     AfxMessageBox(pszText, nType);
 }
 

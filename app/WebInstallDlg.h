@@ -53,10 +53,14 @@ protected:
     afx_msg void OnBrowseFolder();
     afx_msg void OnBrowsePackage();
     afx_msg LRESULT OnDrainLog(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnDrainTimer(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
+    // WM_DRAIN_LOG's wParam: drain now, or within DRAIN_DELAY_MS.
+    enum { DRAIN_NOW = 0, DRAIN_SOON = 1, DRAIN_TIMER_ID = 0x2A, DRAIN_DELAY_MS = 250 };
+
     void AppendLogV(const char* pszFormat, va_list args);
     // From any thread: the queued lines and positions are in the controls when this returns.
     void FlushLog();

@@ -33,6 +33,19 @@ HRESULT CMetabaseKey::Close()
     return m_pAdminBase->CloseKey(m_hKey);
 }
 
+METADATA_RECORD MetadataRecord(DWORD dwIdentifier, DWORD dwAttributes, DWORD dwUserType, DWORD dwDataType, void* pData,
+                               DWORD cbData)
+{
+    METADATA_RECORD record = {};
+    record.dwMDIdentifier = dwIdentifier;
+    record.dwMDAttributes = dwAttributes;
+    record.dwMDUserType = dwUserType;
+    record.dwMDDataType = dwDataType;
+    record.dwMDDataLen = cbData;
+    record.pbMDData = static_cast<unsigned char*>(pData);
+    return record;
+}
+
 void BuildSiteKeyPath(int nSite, WCHAR (&szPath)[SITE_KEY_PATH_CCH])
 {
     // Fixed room for the longest number: nothing to allocate, so nothing can fail here.

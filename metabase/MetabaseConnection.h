@@ -56,6 +56,10 @@ private:
     bool m_bOpen = false;
 };
 
+// A value's description for GetData (the room in pData) and SetData (the value in pData).
+METADATA_RECORD MetadataRecord(DWORD dwIdentifier, DWORD dwAttributes, DWORD dwUserType, DWORD dwDataType, void* pData,
+                               DWORD cbData);
+
 // "/LM/W3SVC/" and the decimal site number: the key of web site nSite, from the metabase root.
 enum { SITE_KEY_PATH_CCH = 32 };
 void BuildSiteKeyPath(int nSite, WCHAR (&szPath)[SITE_KEY_PATH_CCH]);

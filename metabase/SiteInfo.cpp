@@ -13,13 +13,7 @@ const DWORD kWorkBufferBytes = SITE_VALUE_CCH * sizeof(WCHAR);
 HRESULT ReadValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszRelPath, DWORD dwIdentifier,
                   DWORD dwAttributes, WCHAR (&work)[SITE_VALUE_CCH], LPWSTR pszOut)
 {
-    METADATA_RECORD record = {};
-    record.dwMDIdentifier = dwIdentifier;
-    record.dwMDAttributes = dwAttributes;
-    record.dwMDUserType = IIS_MD_UT_SERVER;
-    record.dwMDDataType = ALL_METADATA;
-    record.dwMDDataLen = kWorkBufferBytes;
-    record.pbMDData = reinterpret_cast<unsigned char*>(work);
+    METADATA_RECORD record = MetadataRecord(dwIdentifier, dwAttributes, IIS_MD_UT_SERVER, ALL_METADATA, work, kWorkBufferBytes);
     DWORD dwRequired = 0;
     HRESULT hr = pAdminBase->GetData(hKey, pszRelPath, &record, &dwRequired);
     if (FAILED(hr))

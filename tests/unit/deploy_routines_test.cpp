@@ -1,5 +1,5 @@
-// The deployment's routines that need no window: list file, progress, paths, the file work, the Install
-// checks and the quoting of a field in a message.
+// The deployment's routines that need no window: list file, paths, the file work, the Install checks and
+// the quoting of a field in a message.
 #include "DeployFiles.h"
 #include "InstallRequest.h"
 #include "ListFile.h"
@@ -13,23 +13,6 @@
 
 namespace {
 
-TEST(ListFile, SplitsAtTheFirstCommaAndKeepsBlanks)
-{
-    struct { const char* value; const char* source; const char* dest; } rows[] = {
-        { "web\\ZemWeb.htm", "web\\ZemWeb.htm", "" },     { "web\\default.htm,", "web\\default.htm", "" },
-        { "a.htm,x,y", "a.htm", "x,y" },                  { "a.htm , sub", "a.htm ", " sub" },
-        { ",docs", "", "docs" },                          { "", "", "" },
-        { DBCS_5C ".htm," DBCS_5C, DBCS_5C ".htm", DBCS_5C },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        CString strSource("sentinel"), strDest("sentinel");
-        SplitListEntry(rows[i].value, strSource, strDest);
-        EXPECT_STREQ(rows[i].source, strSource) << "row " << i;
-        EXPECT_STREQ(rows[i].dest, strDest) << "row " << i;
-    }
-}
-
 TEST(ListFile, PartsThatLeaveTheirFolderAreRefused)
 {
     struct { const char* part; bool contained; } rows[] = {
@@ -40,35 +23,6 @@ TEST(ListFile, PartsThatLeaveTheirFolderAreRefused)
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
         EXPECT_EQ(rows[i].contained, IsContainedRelativePath(rows[i].part) != FALSE) << "row " << i;
-}
-
-TEST(ListFile, ProgressUsesUnsignedDivision)
-{
-    struct { UINT entry, count, pos; } rows[] = {
-        { 1, 4, 17 }, { 3, 4, 42 }, { 4, 4, 55 }, { 1, 3, 21 }, { 2, 3, 38 }, { 1, 26, 6 },
-        { 1, MAX_LIST_ENTRIES, 5 }, { MAX_LIST_ENTRIES, MAX_LIST_ENTRIES, 55 },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].pos, EntryProgress(rows[i].entry, rows[i].count)) << "row " << i;
-}
-
-TEST(ListFile, CountsThatAreMissingNegativeOrHugeAreBounded)
-{
-    std::string path = FreshFolder("listcount") + "WebSetup.ini";
-    struct { std::string text; UINT read; UINT bounded; } rows[] = {
-        { "[Other]\r\nFilesCount=3\r\n", 0, 0 },
-        { "[FileList]\r\nFile1=a\r\n", 0, 0 },
-        { "[FileList]\r\nFilesCount=2\r\n", 2, 2 },
-        { "[FileList]\r\nFilesCount=-1\r\n", 0xFFFFFFFFu, MAX_LIST_ENTRIES },
-        { "[FileList]\r\nFilesCount=5000000\r\n", 5000000u, MAX_LIST_ENTRIES },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        ASSERT_TRUE(WriteTextFile(path, rows[i].text));
-        EXPECT_EQ(rows[i].read, ReadFilesCount(path.c_str())) << "row " << i;
-        EXPECT_EQ(rows[i].bounded, BoundFilesCount(ReadFilesCount(path.c_str()))) << "row " << i;
-    }
-    EXPECT_EQ(0u, ReadFilesCount((path + ".absent").c_str()));
 }
 
 // The section read at once gives, entry by entry, exactly what the platform's reader gives for one key.
@@ -98,20 +52,6 @@ TEST(ListFile, ReadingTheSectionAtOnceMatchesTheSingleReads)
     EXPECT_TRUE(ReadListEntries((path + ".absent").c_str(), 2)[1].IsEmpty());
 }
 
-TEST(DeployPaths, TargetFolderGetsOneClosingBackslash)
-{
-    const bool dbcs = IsDoubleByteCodePage();
-    struct { const char* text; const char* folder; } rows[] = {
-        { "C:\\Inetpub\\wwwroot\\ZemWeb", "C:\\Inetpub\\wwwroot\\ZemWeb\\" },
-        { "C:\\Inetpub\\wwwroot\\ZemWeb\\", "C:\\Inetpub\\wwwroot\\ZemWeb\\" },
-        { "  C:\\web\\ \t", "C:\\web\\" },
-        // A name ending in a double-byte character whose trail byte is 0x5C still needs one.
-        { "C:\\" DBCS_5C, dbcs ? "C:\\" DBCS_5C "\\" : "C:\\" DBCS_5C },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_STREQ(rows[i].folder, TargetFolderPath(rows[i].text)) << "row " << i;
-}
-
 TEST(DeployPaths, ResolvedFolderMustLieInsideTheTarget)
 {
     struct { const wchar_t* folder; const wchar_t* root; bool inside; } rows[] = {
@@ -125,20 +65,6 @@ TEST(DeployPaths, ResolvedFolderMustLieInsideTheTarget)
     std::string folder = FreshFolder("resolve");
     EXPECT_TRUE(IsResolvedInside(ResolvedFolder((folder + "..\\resolve\\").c_str()), ResolvedFolder(folder.c_str())));
     EXPECT_TRUE(ResolvedFolder((folder + "absent").c_str()).empty());
-}
-
-TEST(DeployPaths, VirtualDirectoryErrorsAndSystemTexts)
-{
-    struct { DWORD hr; UINT id; } rows[] = {
-        { 0x80070003, IDS_ERR_PATH_NOT_FOUND }, { 0x80070005, IDS_ERR_ACCESS_DENIED }, { 0x80070094, IDS_ERR_PATH_BUSY },
-        { 0x800700B7, IDS_ERR_ALREADY_EXISTS }, { 0x80004005, 0 }, { 0x00070003, 0 },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].id, VirtualDirErrorID(static_cast<HRESULT>(rows[i].hr))) << "row " << i;
-    std::string text = SystemErrorText(ERROR_FILE_NOT_FOUND);
-    ASSERT_GT(text.size(), 2u);
-    EXPECT_EQ('\n', text.back());
-    EXPECT_EQ("", SystemErrorText(0x2AFFFFFF));   // no text for the code
 }
 
 TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
@@ -156,18 +82,6 @@ TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
         EXPECT_EQ(rows[i].quoted, QuoteForMessage(rows[i].text.c_str(), rows[i].max)) << "row " << i;
-}
-
-TEST(FileWork, TreeCreationReportsWhetherTheFolderIsThere)
-{
-    std::string folder = FreshFolder("tree");
-    std::string deep = folder + "a\\b" DBCS_5C "\\c";
-    EXPECT_TRUE(CreateDirectoryTree(deep.c_str()));
-    EXPECT_TRUE(IsDirectory(deep));
-    EXPECT_TRUE(CreateDirectoryTree((deep + "\\").c_str()));   // exists already
-    ASSERT_TRUE(WriteTextFile(folder + "file", "x"));
-    EXPECT_FALSE(CreateDirectoryTree((folder + "file\\sub\\").c_str()));   // a file is in the way
-    EXPECT_FALSE(CreateDirectoryTree(""));
 }
 
 TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
@@ -246,6 +160,8 @@ TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
         { "C:\\a", folder, 0, 0, "C:\\a\\" },          // a folder passes the check
         { "C:\\a", "pkg.exe", 0, 0, "C:\\a\\" },       // found in the current directory
         { "\xD5\x5C\xD5\x5C", "pkg.exe", 0, 0, nullptr },   // four bytes, whatever the characters
+        // A name ending in a double-byte character whose trail byte is 0x5C still gets its backslash.
+        { "C:\\" DBCS_5C, "pkg.exe", 0, 0, IsDoubleByteCodePage() ? "C:\\" DBCS_5C "\\" : "C:\\" DBCS_5C },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {

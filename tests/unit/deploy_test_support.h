@@ -4,11 +4,28 @@
 #include "Text.h"
 #include "UiDriver.h"
 
+#include <afxwin.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+// A catalogue string filled in, and the error line of a failed copy, as the run writes them.
+template <typename... Args>
+std::string Msg(UINT nID, Args... args)
+{
+    CString str;
+    str.Format(nID, args...);
+    return std::string(str);
+}
+
+inline std::string ErrorLine(DWORD code)
+{
+    return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code);
+}
 
 inline void RemoveTree(const std::string& dir)
 {
@@ -44,26 +61,15 @@ inline std::string FreshFolder(const std::string& name)
 
 inline bool WriteTextFile(const std::string& path, const std::string& text)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    bool ok = h != INVALID_HANDLE_VALUE && ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    if (h != INVALID_HANDLE_VALUE)
-        ::CloseHandle(h);
-    return ok && written == text.size();
+    std::ofstream out(path, std::ios::binary);
+    return bool(out.write(text.data(), static_cast<std::streamsize>(text.size())));
 }
 
 // The file's content, or "<missing>" when it cannot be read.
 inline std::string ReadTextFile(const std::string& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string text(static_cast<size_t>(::GetFileSize(h, nullptr)), '\0');
-    DWORD read = 0;
-    if (!text.empty())
-        ::ReadFile(h, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-    ::CloseHandle(h);
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) : "<missing>";
 }
 
 inline bool IsDirectory(const std::string& path)
