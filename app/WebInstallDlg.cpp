@@ -383,8 +383,8 @@ void CWebInstallDlg::RequestDrain()
 
 LRESULT CWebInstallDlg::OnDrainLog(WPARAM wParam, LPARAM)
 {
-    // Adding text to the pane costs the same for one line as for a hundred (tens of milliseconds under
-    // Wine), so a run's lines are gathered for a moment and added together.
+    // Adding text to the pane costs tens of milliseconds under Wine, and little more for a hundred lines
+    // than for one, so a run's lines are gathered for a moment and added together.
     if (wParam == DRAIN_SOON)
     {
         ::SetTimer(m_hWnd, DRAIN_TIMER_ID, DRAIN_DELAY_MS, nullptr);

@@ -59,7 +59,7 @@ protected:
 
 private:
     // WM_DRAIN_LOG's wParam: drain now, or within DRAIN_DELAY_MS.
-    enum { DRAIN_NOW = 0, DRAIN_SOON = 1, DRAIN_TIMER_ID = 0x2A, DRAIN_DELAY_MS = 250 };
+    enum { DRAIN_NOW = 0, DRAIN_SOON = 1, DRAIN_TIMER_ID = 0x2A, DRAIN_DELAY_MS = 750 };
 
     void AppendLogV(const char* pszFormat, va_list args);
     // From any thread: the queued lines and positions are in the controls when this returns.
