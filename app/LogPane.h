@@ -4,15 +4,48 @@
 #include <windows.h>
 #include <stdarg.h>
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 enum { LOG_LINE_BUFFER = 32768 };   // a formatted line holds at most 32,767 bytes and its terminator
 
-// The dialog's private message that appends the line in lParam on the UI thread.
-const UINT WM_APPEND_LOG = WM_APP + 0x10;
+// The dialog's private message that moves the queued log lines and progress positions to the controls.
+const UINT WM_DRAIN_LOG = WM_APP + 0x10;
 
 // Formats into the zero-filled buffer, cutting at the buffer's end on a character boundary (a double-byte
 // character is never split).
-void FormatLogLine(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, va_list args);
+void FormatLogLineV(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, va_list args);
+void FormatLogLine(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, ...);
 
-// Puts the line and CR LF after the pane's text, leaves the caret after it and scrolls it into view.
-// Only the new text goes into the control, so the cost does not grow with the log.
+// Puts the text after the pane's text, leaves the caret after it and scrolls it into view. Only the new
+// text goes into the control, so the cost does not grow with the log.
+void AppendTextToPane(HWND hEdit, const char* pszText);
+// The same for one line, which gets its CR LF.
 void AppendLineToPane(HWND hEdit, const char* pszLine);
+
+// Log lines and progress positions on their way from any thread to the controls, in the order they came.
+// The thread that adds the first item after a drain is told so, and asks the UI thread for the next drain:
+// one message for a whole batch, and a worker that never waits for the screen.
+class CLogQueue
+{
+public:
+    // Each returns TRUE when the queue was empty before.
+    BOOL AddLine(const char* pszLine);
+    BOOL AddProgress(UINT nPos);
+
+    // On the UI thread: moves everything queued to the pane, all its lines in one piece of text, and to
+    // the bar, which is set to every position in turn.
+    void Drain(HWND hEdit, HWND hProgress);
+
+private:
+    struct Item
+    {
+        std::string strLine;   // with its CR LF; empty for a position
+        UINT nPos;
+    };
+    BOOL Add(Item&& item);
+
+    std::mutex m_mutex;
+    std::vector<Item> m_items;
+};

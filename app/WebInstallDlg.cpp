@@ -1,32 +1,22 @@
 #include "WebInstallDlg.h"
 
 #include "AboutDlg.h"
-#include "DeployFiles.h"
-#include "DeployWorker.h"
 #include "FolderPicker.h"
-#include "InstallRequest.h"
-#include "LogPane.h"
 #include "MbcsPath.h"
 #include "ModulePaths.h"
 #include "PackagePicker.h"
 #include "SiteAddress.h"
 #include "SiteInfo.h"
 #include "SiteLinkEdit.h"
+#include "Text.h"
 
 #include <string.h>
 
 namespace {
 
-CString WideToAnsi(LPCWSTR pszWide)
+CString AnsiText(LPCWSTR pszWide)
 {
-    CString str;
-    int cb = ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
-    if (cb > 1)
-    {
-        ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, str.GetBuffer(cb), cb, nullptr, nullptr);
-        str.ReleaseBuffer();
-    }
-    return str;
+    return CString(WideToAnsi(pszWide).c_str());
 }
 
 // The target folder proposed for a site: its root folder, a backslash and "ZemWeb", whatever the root
@@ -72,7 +62,8 @@ BEGIN_MESSAGE_MAP(CWebInstallDlg, CDialog)
     ON_BN_CLICKED(IDC_BROWSE_FOLDER, &CWebInstallDlg::OnBrowseFolder)
     ON_BN_CLICKED(IDC_BROWSE_PACKAGE, &CWebInstallDlg::OnBrowsePackage)
     ON_CBN_SELCHANGE(IDC_SITE, &CWebInstallDlg::OnSelchangeSite)
-    ON_MESSAGE(WM_APPEND_LOG, &CWebInstallDlg::OnAppendLog)
+    ON_MESSAGE(WM_DRAIN_LOG, &CWebInstallDlg::OnDrainLog)
+    ON_MESSAGE(WM_TIMER, &CWebInstallDlg::OnDrainTimer)
 END_MESSAGE_MAP()
 
 BOOL CWebInstallDlg::OnInitDialog()
@@ -126,13 +117,14 @@ void CWebInstallDlg::EnumerateSites()
         // The numbering ends at the first site that cannot be read, whatever follows it.
         if (QuerySiteInfo(nSite, szDescription, szRootPath, szBinding) != S_OK)
             break;
-        SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(WideToAnsi(szDescription))));
+        LRESULT nIndex = SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(AnsiText(szDescription))));
+        SendDlgItemMessage(IDC_SITE, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), nSite);
         if (nSite != 1)
             continue;
-        CString strRootPath = WideToAnsi(szRootPath);
+        CString strRootPath = AnsiText(szRootPath);
         AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
         SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
-        ParseServerBindings(WideToAnsi(szBinding));
+        ParseServerBindings(AnsiText(szBinding));
         m_bWebServerFound = TRUE;
     }
     if (nSite != 1)
@@ -141,7 +133,9 @@ void CWebInstallDlg::EnumerateSites()
     m_bWebServerFound = FALSE;
     CString strNoSite;
     strNoSite.LoadString(IDS_NO_WEBSITE);
-    SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(strNoSite)));
+    // The entry stands where site 1 would: choosing it asks for site 1 again.
+    LRESULT nIndex = SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(strNoSite)));
+    SendDlgItemMessage(IDC_SITE, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), 1);
     AppendLogMessage(IDS_NO_WEB_SERVER);
     AfxMessageBox(IDS_NO_WEB_SERVER, MB_OK, static_cast<UINT>(-1));
 }
@@ -210,14 +204,21 @@ void CWebInstallDlg::OnSelchangeSite()
 {
     WCHAR szRootPath[SITE_VALUE_CCH] = {};
     WCHAR szBinding[SITE_VALUE_CCH] = {};
-    int nIndex = static_cast<int>(SendDlgItemMessage(IDC_SITE, CB_GETCURSEL));
-    if (QuerySiteInfo(nIndex + 1, nullptr, szRootPath, szBinding) != S_OK)
+    if (QuerySiteInfo(SelectedSite(), nullptr, szRootPath, szBinding) != S_OK)
         return;
-    CString strRootPath = WideToAnsi(szRootPath);
+    CString strRootPath = AnsiText(szRootPath);
     AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
     SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
-    ParseServerBindings(WideToAnsi(szBinding));
+    ParseServerBindings(AnsiText(szBinding));
     SetDlgItemText(IDC_SITE_LINK, BuildSiteUrl());
+}
+
+int CWebInstallDlg::SelectedSite() const
+{
+    LRESULT nIndex = ::SendDlgItemMessageA(m_hWnd, IDC_SITE, CB_GETCURSEL, 0, 0);
+    if (nIndex == CB_ERR)
+        return 0;
+    return static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_SITE, CB_GETITEMDATA, static_cast<WPARAM>(nIndex), 0));
 }
 
 void CWebInstallDlg::ParseServerBindings(const char* pszBinding)
@@ -239,12 +240,13 @@ void CWebInstallDlg::OnOK()
     CString strFolder, strPackage;
     GetDlgItemText(IDC_WEB_FOLDER, strFolder);
     GetDlgItemText(IDC_PACKAGE, strPackage);
-    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage);
+    InstallRequest request;
+    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage, request);
     if (refusal.nMessageID != 0)
     {
         CString strText;
         if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
-            strText.Format(IDS_PACKAGE_NOT_FOUND, static_cast<LPCSTR>(strPackage.Trim()));
+            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage).c_str());
         else
             strText.LoadString(refusal.nMessageID);
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
@@ -253,13 +255,21 @@ void CWebInstallDlg::OnOK()
         return;
     }
 
+    // The site is the one chosen when Install is pressed: a change of selection during the run does not
+    // move the virtual directory to another site.
+    request.strModuleDir = m_szModuleDir;
+    request.strListFile = m_szListFile;
+    request.nSite = SelectedSite();
+    request.bWebServerFound = m_bWebServerFound;
+    m_request = request;
+
     m_editLog.SetWindowText("");
     GetDlgItem(IDOK)->EnableWindow(FALSE);
-    DWORD dwError = m_deployThread.Start(&DeployWorker, this);
+    DWORD dwError = m_deployThread.Start(&RunDeployment, this);
     if (dwError != ERROR_SUCCESS)
     {
         GetDlgItem(IDOK)->EnableWindow(TRUE);
-        AfxMessageBox(SystemErrorText(dwError), MB_OK | MB_ICONSTOP);
+        AfxMessageBox(SystemErrorText(dwError).c_str(), MB_OK | MB_ICONSTOP);
     }
 }
 
@@ -350,15 +360,89 @@ void CWebInstallDlg::AppendLogText(const char* pszFormat, ...)
 
 void CWebInstallDlg::AppendLogV(const char* pszFormat, va_list args)
 {
-    // Formatting happens on the caller's thread; reading the pane and adding the line happen together on
-    // the UI thread, so lines from the UI thread and the worker never overwrite each other.
+    // Formatting happens on the caller's thread; the line joins the queue, which the UI thread empties in
+    // order, so lines from the UI thread and the worker never overwrite each other.
     char szLine[LOG_LINE_BUFFER];
-    FormatLogLine(szLine, pszFormat, args);
-    ::SendMessageA(m_hWnd, WM_APPEND_LOG, 0, reinterpret_cast<LPARAM>(szLine));
+    FormatLogLineV(szLine, pszFormat, args);
+    m_logQueue.AddLine(szLine);
+    FlushLog();
 }
 
-LRESULT CWebInstallDlg::OnAppendLog(WPARAM, LPARAM lParam)
+void CWebInstallDlg::FlushLog()
 {
-    AppendLineToPane(m_editLog.m_hWnd, reinterpret_cast<const char*>(lParam));
+    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
+        OnDrainLog(DRAIN_NOW, 0);
+    else
+        ::SendMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_NOW, 0);
+}
+
+void CWebInstallDlg::RequestDrain()
+{
+    ::PostMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_SOON, 0);
+}
+
+LRESULT CWebInstallDlg::OnDrainLog(WPARAM wParam, LPARAM)
+{
+    // Adding text to the pane costs tens of milliseconds under Wine, and little more for a hundred lines
+    // than for one, so a run's lines are gathered for a moment and added together.
+    if (wParam == DRAIN_SOON)
+    {
+        ::SetTimer(m_hWnd, DRAIN_TIMER_ID, DRAIN_DELAY_MS, nullptr);
+        return 0;
+    }
+    ::KillTimer(m_hWnd, DRAIN_TIMER_ID);
+    m_logQueue.Drain(m_editLog.m_hWnd, m_progress.m_hWnd);
     return 0;
+}
+
+LRESULT CWebInstallDlg::OnDrainTimer(WPARAM wParam, LPARAM)
+{
+    if (wParam == DRAIN_TIMER_ID)
+        OnDrainLog(DRAIN_NOW, 0);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The deployment's events
+
+DWORD WINAPI CWebInstallDlg::RunDeployment(LPVOID pParam)
+{
+    CWebInstallDlg& dlg = *static_cast<CWebInstallDlg*>(pParam);
+    DWORD dwResult = DeployWorker(dlg.m_request, dlg);
+    dlg.FlushLog();
+    ::EnableWindow(::GetDlgItem(dlg.m_hWnd, IDOK), TRUE);
+    return dwResult;
+}
+
+void CWebInstallDlg::LogLine(const char* pszLine)
+{
+    char szLine[LOG_LINE_BUFFER];
+    FormatLogLine(szLine, "%s", pszLine);
+    if (m_logQueue.AddLine(szLine))
+        RequestDrain();
+}
+
+void CWebInstallDlg::Progress(UINT nPos)
+{
+    if (m_logQueue.AddProgress(nPos))
+        RequestDrain();
+}
+
+BOOL CWebInstallDlg::AskYesNo(const char* pszQuestion)
+{
+    // The user sees the whole log up to the question.
+    FlushLog();
+    return AfxMessageBox(pszQuestion, MB_YESNO) != IDNO;
+}
+
+void CWebInstallDlg::ShowVerdict(const char* pszText, UINT nType)
+{
+    // The verdict does not wait for the pane: the lines still queued reach it while the box is up, and
+    // Install is enabled only once they are all there.
+    AfxMessageBox(pszText, nType);
+}
+
+BOOL CWebInstallDlg::IsStopRequested()
+{
+    return m_deployThread.IsStopRequested();
 }

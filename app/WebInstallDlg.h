@@ -4,25 +4,29 @@
 #include "stdafx.h"
 
 #include "DeployThread.h"
+#include "DeployWorker.h"
+#include "LogPane.h"
 
 #include <stdarg.h>
 
 class CSiteLinkEdit;
 
-class CWebInstallDlg : public CDialog
+// The dialog is also the events of the deployment it runs: lines and positions are queued and reach the
+// controls in batches, questions and the verdict are message boxes of the run's thread.
+class CWebInstallDlg : public CDialog, private IDeployEvents
 {
 public:
     explicit CWebInstallDlg(CWnd* pParent = nullptr);
     ~CWebInstallDlg() override;
 
-    // Appends one line to the log pane, from any thread. AppendLogMessage takes a catalogue string as its
-    // format; AppendLogText a format of the caller's (null appends nothing). Hand a finished text over as
-    // the value of "%s", never as the format.
+    // Appends one line to the log pane, from any thread, and returns once it is there. AppendLogMessage
+    // takes a catalogue string as its format; AppendLogText a format of the caller's (null appends
+    // nothing). Hand a finished text over as the value of "%s", never as the format.
     void AppendLogMessage(UINT nID, ...);
     void AppendLogText(const char* pszFormat, ...);
 
-    // The running deployment asks this between files: closing the dialog stops it there.
-    BOOL IsDeployStopRequested() const { return m_deployThread.IsStopRequested(); }
+    // The web site the list's selection stands for (each entry holds its site number), 0 with none.
+    int SelectedSite() const;
 
     char m_szModuleDir[MAX_PATH + 1];   // the executable's folder, with the final backslash
     char m_szListFile[MAX_PATH + 1];    // the list file beside the executable
@@ -48,12 +52,27 @@ protected:
     afx_msg void OnSelchangeSite();
     afx_msg void OnBrowseFolder();
     afx_msg void OnBrowsePackage();
-    afx_msg LRESULT OnAppendLog(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnDrainLog(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnDrainTimer(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
+    // WM_DRAIN_LOG's wParam: drain now, or within DRAIN_DELAY_MS.
+    enum { DRAIN_NOW = 0, DRAIN_SOON = 1, DRAIN_TIMER_ID = 0x2A, DRAIN_DELAY_MS = 750 };
+
     void AppendLogV(const char* pszFormat, va_list args);
+    // From any thread: the queued lines and positions are in the controls when this returns.
+    void FlushLog();
+    void RequestDrain();
+
+    // The run's events, on its thread.
+    void LogLine(const char* pszLine) override;
+    void Progress(UINT nPos) override;
+    BOOL AskYesNo(const char* pszQuestion) override;
+    void ShowVerdict(const char* pszText, UINT nType) override;
+    BOOL IsStopRequested() override;
+    static DWORD WINAPI RunDeployment(LPVOID pParam);
 
     void AddAboutMenuItem();
     void InitModulePaths();
@@ -67,6 +86,8 @@ private:
     void ParseServerBindings(const char* pszBinding);
     CString BuildSiteUrl() const;
 
+    CLogQueue m_logQueue;
+    InstallRequest m_request;   // the running deployment's; written only while none runs
     CDeployThread m_deployThread;
     BOOL m_bClosing = FALSE;
 };

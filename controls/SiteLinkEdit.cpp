@@ -40,16 +40,16 @@ int CSiteLinkEdit::OnCreate(LPCREATESTRUCT lpCreateStruct)
 {
     if (CEdit::OnCreate(lpCreateStruct) == -1)
         return -1;
-    m_brush.Attach(::GetSysColorBrush(COLOR_BTNFACE));
+    m_hBrush = ::GetSysColorBrush(COLOR_BTNFACE);
 
     INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_WIN95_CLASSES };
     ::InitCommonControlsEx(&icc);
 
     // The tooltip loads the text itself from our resources, so it follows the user's language. Without a
     // tooltip window the link works all the same.
-    HWND hWndTip = ::CreateWindowExA(0, TOOLTIPS_CLASSA, "", WS_POPUP | TTS_NOPREFIX | TTS_BALLOON, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                     AfxGetInstanceHandle(), nullptr);
+    m_tooltip.Reset(::CreateWindowExA(0, TOOLTIPS_CLASSA, "", WS_POPUP | TTS_NOPREFIX | TTS_BALLOON, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                      AfxGetInstanceHandle(), nullptr));
     CRect rect;
     GetClientRect(&rect);
     TOOLINFOA ti = {};
@@ -60,7 +60,7 @@ int CSiteLinkEdit::OnCreate(LPCREATESTRUCT lpCreateStruct)
     ti.rect = rect;
     ti.hinst = AfxGetInstanceHandle();
     ti.lpszText = MAKEINTRESOURCEA(IDS_LINK_TOOLTIP);
-    ::SendMessageA(hWndTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    ::SendMessageA(m_tooltip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     return 0;
 }
 
@@ -68,7 +68,7 @@ HBRUSH CSiteLinkEdit::CtlColor(CDC* pDC, UINT)
 {
     pDC->SetTextColor(0x00FF0000);
     pDC->SetBkMode(TRANSPARENT);
-    return static_cast<HBRUSH>(m_brush.m_hObject);
+    return m_hBrush;
 }
 
 BOOL CSiteLinkEdit::HitTestText(CPoint point) const

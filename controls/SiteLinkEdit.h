@@ -4,6 +4,8 @@
 
 #include <afxwin.h>
 
+#include "UniqueHandle.h"
+
 class CSiteLinkEdit : public CEdit
 {
 public:
@@ -15,7 +17,8 @@ public:
     BOOL HitTestText(CPoint point) const;
 
 protected:
-    CBrush m_brush;
+    HBRUSH m_hBrush = nullptr;   // the system's button-face brush: the system owns it, it is never deleted
+    OwnedWindow m_tooltip;       // the balloon, destroyed with the control
 
     afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor);
     afx_msg void OnMouseMove(UINT nFlags, CPoint point);

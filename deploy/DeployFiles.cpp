@@ -1,7 +1,13 @@
 #include "DeployFiles.h"
 
 #include "MbcsPath.h"
+#include "Text.h"
+#include "UniqueHandle.h"
 #include "resource.h"
+
+#include <stdio.h>
+
+#include <atomic>
 
 namespace {
 
@@ -16,6 +22,49 @@ CString FolderOf(LPCSTR pszPath)
 {
     const char* pSlash = FindLastCharMbcs(pszPath, '\\');
     return pSlash ? CString(pszPath, static_cast<int>(pSlash - pszPath + 1)) : CString();
+}
+
+std::atomic<unsigned> g_nTempCounter{0};
+
+// A name in the folder that no one else uses: the process id and a counter of this process keep names
+// apart, and nothing is ever made over an existing name. Kept short, so it fits wherever the destination
+// does.
+CString UniqueName(const CString& strFolder, LPCSTR pszKind)
+{
+    char szName[40];
+    snprintf(szName, sizeof(szName), "zem%lx_%x.%s", ::GetCurrentProcessId(), g_nTempCounter++, pszKind);
+    return strFolder + szName;
+}
+
+DWORD CopyToTemporary(LPCSTR pszSource, const CString& strFolder, CString& strTemp)
+{
+    DWORD dwError = ERROR_FILE_EXISTS;
+    for (int nTry = 0; nTry < 16 && dwError == ERROR_FILE_EXISTS; ++nTry)
+    {
+        strTemp = UniqueName(strFolder, "tmp");
+        dwError = ::CopyFileA(pszSource, strTemp, TRUE) ? ERROR_SUCCESS : ::GetLastError();
+    }
+    return dwError;
+}
+
+// Puts the finished copy in place. What may stand in the way is looked at only when the rename fails: a
+// read-only file, or an empty folder bearing the name.
+BOOL MoveIntoPlace(LPCSTR pszTemp, LPCSTR pszDest, BOOL bRemoveEmptyFolder)
+{
+    if (::MoveFileExA(pszTemp, pszDest, MOVEFILE_REPLACE_EXISTING))
+        return TRUE;
+    DWORD dwError = ::GetLastError();
+    DWORD dwAttributes = ::GetFileAttributesA(pszDest);
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES)
+    {
+        ::SetLastError(dwError);
+        return FALSE;
+    }
+    if (!(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        ::SetFileAttributesA(pszDest, FILE_ATTRIBUTE_NORMAL);
+    else if (bRemoveEmptyFolder)
+        ::RemoveDirectoryA(pszDest);
+    return ::MoveFileExA(pszTemp, pszDest, MOVEFILE_REPLACE_EXISTING);
 }
 
 } // namespace
@@ -35,45 +84,71 @@ BOOL CreateDirectoryTree(LPCSTR pszPath)
     return IsFolder(pszPath);
 }
 
-DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder)
+DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder)
 {
-    // The temporary file lives in the destination's folder, so the final step is a rename on one volume.
-    CString strFolder = FolderOf(pszDest);
-    char szTemp[MAX_PATH + 1] = {};
-    LPCSTR pszFolder = strFolder.IsEmpty() ? "." : static_cast<LPCSTR>(strFolder);
-    if (!::GetTempFileNameA(pszFolder, "zem", 0, szTemp))
+    CString strDestFolder = FolderOf(pszDest);
+    CString strTemp;
+    DWORD dwError = CopyToTemporary(pszSource, pszWorkFolder ? CString(pszWorkFolder) : strDestFolder, strTemp);
+    // The platform's copy may leave what it wrote (a full disk); a name it did not find taken is ours.
+    bool bTempMade = dwError != ERROR_FILE_EXISTS;
+    if (dwError == ERROR_SUCCESS)
     {
-        // A missing folder is told as such, the way the copy itself would have failed.
-        DWORD dwError = ::GetLastError();
-        return ::GetFileAttributesA(pszFolder) == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : dwError;
+        if (MoveIntoPlace(strTemp, pszDest, bRemoveEmptyFolder))
+            return ERROR_SUCCESS;
+        dwError = ::GetLastError();
     }
-    if (!::CopyFileA(pszSource, szTemp, FALSE))
+    if (bTempMade)
     {
-        DWORD dwError = ::GetLastError();
-        ::DeleteFileA(szTemp);
-        return dwError;
+        ::SetFileAttributesA(strTemp, FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(strTemp);
     }
-    // Only now that the new file is complete does the old one go.
-    ::SetFileAttributesA(pszDest, FILE_ATTRIBUTE_NORMAL);
-    if (bRemoveEmptyFolder)
-        ::RemoveDirectoryA(pszDest);
-    if (!::MoveFileExA(szTemp, pszDest, MOVEFILE_REPLACE_EXISTING))
-    {
-        DWORD dwError = ::GetLastError();
-        ::SetFileAttributesA(szTemp, FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(szTemp);
-        return dwError;
-    }
-    return ERROR_SUCCESS;
+    return ::GetFileAttributesA(strDestFolder) == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : dwError;
 }
 
-CString SystemErrorText(DWORD dwError)
+CWorkFolder::CWorkFolder(LPCSTR pszParent)
 {
-    char* pszText = nullptr;
-    DWORD cch = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                 nullptr, dwError, 0, reinterpret_cast<LPSTR>(&pszText), 0, nullptr);
-    CLocalBuffer text(pszText);
-    return cch && text ? CString(text.get(), static_cast<int>(cch)) : CString();
+    CString strPath = UniqueName(pszParent, "tmp\\");
+    if (::CreateDirectoryA(strPath, nullptr))
+        m_strPath = strPath;
+}
+
+CWorkFolder::~CWorkFolder()
+{
+    // Each copy took its file away, whether it was put in place or failed.
+    if (!m_strPath.IsEmpty())
+        ::RemoveDirectoryA(m_strPath);
+}
+
+std::wstring ResolvedFolder(LPCSTR pszFolder)
+{
+    FileHandle folder(::CreateFileW(AnsiToWide(pszFolder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder)
+        return std::wstring();
+    std::wstring strPath(MAX_PATH, L'\0');
+    for (;;)
+    {
+        DWORD cch = ::GetFinalPathNameByHandleW(folder.Get(), &strPath[0], static_cast<DWORD>(strPath.size()), 0);
+        if (cch == 0)
+            return std::wstring();
+        if (cch < strPath.size())
+        {
+            strPath.resize(cch);
+            return strPath;
+        }
+        strPath.resize(cch);
+    }
+}
+
+BOOL IsResolvedInside(const std::wstring& strFolder, const std::wstring& strRoot)
+{
+    if (strFolder.empty() || strRoot.empty() || strFolder.size() < strRoot.size())
+        return FALSE;
+    if (::CompareStringOrdinal(strFolder.c_str(), static_cast<int>(strRoot.size()), strRoot.c_str(),
+                               static_cast<int>(strRoot.size()), TRUE) != CSTR_EQUAL)
+        return FALSE;
+    // The root itself, or a name below it: "C:\web" does not hold "C:\webs".
+    return strFolder.size() == strRoot.size() || strRoot.back() == L'\\' || strFolder[strRoot.size()] == L'\\';
 }
 
 UINT VirtualDirErrorID(HRESULT hr)
@@ -86,15 +161,4 @@ UINT VirtualDirErrorID(HRESULT hr)
     case 0x800700B7: return IDS_ERR_ALREADY_EXISTS;
     default: return 0;
     }
-}
-
-CString TargetFolderPath(const CString& strFieldText)
-{
-    CString strFolder = strFieldText;
-    strFolder.Trim();
-    const char* pszFolder = strFolder;
-    const char* pLast = FindLastCharMbcs(pszFolder, '\\');
-    if (!pLast || pLast[1] != '\0')
-        strFolder += '\\';
-    return strFolder;
 }

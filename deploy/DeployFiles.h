@@ -1,9 +1,10 @@
-// The file work of a deployment: folder trees, the replace-copy and the texts its failures are told with.
+// The file work of a deployment: folder trees, the replace-copy, where a folder really is, and the texts
+// its failures are told with.
 #pragma once
 
 #include <afxwin.h>
 
-#include <memory>
+#include <string>
 
 // Creates every folder along the path, each prefix that ends in a backslash and then the whole path.
 // The individual creations may fail (the drive's root, folders that exist); the result says whether the
@@ -11,24 +12,35 @@
 BOOL CreateDirectoryTree(LPCSTR pszPath);
 
 // Copies pszSource over pszDest, replacing a read-only file, and with bRemoveEmptyFolder an empty folder
-// of that name. The copy goes to a temporary file beside the destination first, so a copy that fails
-// leaves what was published before untouched. Returns ERROR_SUCCESS or the system error code.
-DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder);
+// of that name. The copy is made under a name of its own, in pszWorkFolder (ending with a backslash, on
+// the destination's volume) or else beside the destination, and renamed only once it is complete: a copy
+// that fails leaves what was published before untouched, and no partial file ever stands under the
+// destination's name. Returns ERROR_SUCCESS or the system error code; a missing destination folder is
+// told as such, whatever else went wrong.
+DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder = nullptr);
 
-// The system's text for an error code, in the user's language, with the line break system texts end
-// with; empty when the system has none.
-CString SystemErrorText(DWORD dwError);
+// A folder of this run's own inside the target folder for the copies on their way: names looked up in a
+// small folder are found quickly, where a folder of a thousand published files is searched name by name.
+// Removed again with the owner; empty when it could not be made.
+class CWorkFolder
+{
+public:
+    explicit CWorkFolder(LPCSTR pszParent);
+    CWorkFolder(const CWorkFolder&) = delete;
+    CWorkFolder& operator=(const CWorkFolder&) = delete;
+    ~CWorkFolder();
+    LPCSTR Path() const { return m_strPath.IsEmpty() ? nullptr : static_cast<LPCSTR>(m_strPath); }
+
+private:
+    CString m_strPath;
+};
+
+// Where an existing folder really is, links and junctions followed, in the system's final form; empty
+// when it cannot be opened.
+std::wstring ResolvedFolder(LPCSTR pszFolder);
+
+// Whether the resolved folder is the resolved root or lies below it (compared without regard to case).
+BOOL IsResolvedInside(const std::wstring& strFolder, const std::wstring& strRoot);
 
 // Catalogue string that explains a failed virtual-directory creation, or 0 when the code has none.
 UINT VirtualDirErrorID(HRESULT hr);
-
-// The target folder as the worker uses it: blanks around it removed, and a backslash after its last
-// character unless that character is one (a double-byte character ending in byte 0x5C is not).
-CString TargetFolderPath(const CString& strFieldText);
-
-// Owner of a buffer the system allocated with LocalAlloc (FormatMessage's and others).
-struct LocalFreeDeleter
-{
-    void operator()(void* p) const { ::LocalFree(p); }
-};
-using CLocalBuffer = std::unique_ptr<char, LocalFreeDeleter>;

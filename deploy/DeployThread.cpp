@@ -9,29 +9,28 @@ DWORD CDeployThread::Start(LPTHREAD_START_ROUTINE pfnStart, void* pParam, SIZE_T
 {
     if (IsRunning())
         return ERROR_BUSY;
-    if (m_hThread)
-        CloseThread();
+    CloseThread();
     m_bStop = FALSE;
     DWORD dwThreadId = 0;
     HANDLE hThread = ::CreateThread(nullptr, cbStack, pfnStart, pParam, 0, &dwThreadId);
     if (!hThread)
         return ::GetLastError();
-    m_hThread = hThread;
+    m_thread.Reset(hThread);
     m_dwThreadId = dwThreadId;
     return ERROR_SUCCESS;
 }
 
 BOOL CDeployThread::IsRunning() const
 {
-    return m_hThread && ::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT;
+    return m_thread && ::WaitForSingleObject(m_thread.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void CDeployThread::StopAndWait()
 {
-    if (!m_hThread)
+    if (!m_thread)
         return;
     m_bStop = TRUE;
-    WaitHandlingMessages(m_hThread, [](void* pContext) {
+    WaitHandlingMessages(m_thread.Get(), [](void* pContext) {
         DismissThreadMessageBoxes(*static_cast<DWORD*>(pContext));
     }, &m_dwThreadId);
     CloseThread();
@@ -39,8 +38,7 @@ void CDeployThread::StopAndWait()
 
 void CDeployThread::CloseThread()
 {
-    ::CloseHandle(m_hThread);
-    m_hThread = nullptr;
+    m_thread.Reset();
     m_dwThreadId = 0;
 }
 

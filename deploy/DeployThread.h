@@ -1,8 +1,10 @@
-// The one deployment thread of the main dialog: its handle, and the request to stop that closing the
-// dialog makes.
+// The one deployment thread of a window: its handle, and the request to stop that closing the window
+// makes.
 #pragma once
 
 #include <afxwin.h>
+
+#include "UniqueHandle.h"
 
 #include <atomic>
 
@@ -30,7 +32,7 @@ public:
 private:
     void CloseThread();
 
-    HANDLE m_hThread = nullptr;
+    KernelHandle m_thread;
     DWORD m_dwThreadId = 0;
     std::atomic<BOOL> m_bStop{FALSE};
 };

@@ -3,9 +3,11 @@
 #include "DeployFiles.h"
 #include "ListFile.h"
 #include "MbcsPath.h"
+#include "Text.h"
 #include "VirtualDir.h"
-#include "WebInstallDlg.h"
+#include "resource.h"
 
+#include <map>
 #include <string>
 
 namespace {
@@ -13,86 +15,74 @@ namespace {
 const char kVirtualDirName[] = "Zem";
 const WCHAR kDefaultDocuments[] = L"ZemWeb.htm,default.htm";
 
-std::wstring AnsiToWide(LPCSTR psz)
+// A destination that would leave the target folder, by its text or through a link or junction inside
+// it, is refused as a failed copy with this code.
+const DWORD kOutsideTarget = ERROR_BAD_PATHNAME;
+
+template <typename... Args>
+CString Message(UINT nID, Args... args)
 {
-    int cch = ::MultiByteToWideChar(CP_ACP, 0, psz, -1, nullptr, 0);
-    if (cch <= 1)
-        return std::wstring();
-    std::wstring str(static_cast<size_t>(cch), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, psz, -1, &str[0], cch);
-    str.resize(static_cast<size_t>(cch - 1));
+    CString str;
+    str.Format(nID, args...);
     return str;
 }
 
-// One run. Controls are reached through their windows only: each message is handled by the dialog's
-// thread while this one waits, and no framework object is made for them on this thread.
 class CDeployment
 {
 public:
-    explicit CDeployment(CWebInstallDlg& dlg) : m_dlg(dlg) {}
+    CDeployment(const InstallRequest& request, IDeployEvents& events) : m_request(request), m_events(events) {}
 
     DWORD Run();
 
 private:
-    CString ItemText(int nID) const;
-    void SetProgress(UINT nPos) { ::SendMessageA(m_dlg.m_progress.m_hWnd, PBM_SETPOS, nPos, 0); }
-    BOOL Stopping() const { return m_dlg.IsDeployStopRequested(); }
-
+    void Log(LPCSTR pszLine) { m_events.LogLine(pszLine); }
     BOOL CreateVirtualDir();
     UINT ReadEntryCount();
     void CopyEntry(const CString& strValue);
+    BOOL PrepareFolder(const CString& strFolder);
     void CopyLogged(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder);
     void LogFailure(DWORD dwError);
 
-    CWebInstallDlg& m_dlg;
-    CString m_strFolder;
+    const InstallRequest& m_request;
+    IDeployEvents& m_events;
+    const CString& m_strFolder = m_request.strFolder;
+    std::wstring m_strResolvedTarget;
+    LPCSTR m_pszWorkFolder = nullptr;
+    std::map<std::string, BOOL> m_preparedFolders;   // folder below the target: whether it lies inside it
     int m_nFailures = 0;
 };
 
-CString CDeployment::ItemText(int nID) const
-{
-    HWND hItem = ::GetDlgItem(m_dlg.m_hWnd, nID);
-    int cb = ::GetWindowTextLengthA(hItem);
-    CString str;
-    ::GetWindowTextA(hItem, str.GetBuffer(cb + 1), cb + 1);
-    str.ReleaseBuffer();
-    return str;
-}
-
 DWORD CDeployment::Run()
 {
-    SetProgress(0);
-    // Install checked the trimmed texts, so the run uses those; the folder gets its closing backslash.
-    m_strFolder = TargetFolderPath(ItemText(IDC_WEB_FOLDER));
-    CString strPackage = ItemText(IDC_PACKAGE);
-    strPackage.Trim();
-
-    m_dlg.AppendLogMessage(IDS_CREATE_ROOT, static_cast<LPCSTR>(m_strFolder));
+    m_events.Progress(0);
+    Log(Message(IDS_CREATE_ROOT, static_cast<LPCSTR>(m_strFolder)));
     if (!CreateDirectoryTree(m_strFolder))
     {
-        m_dlg.AppendLogMessage(IDS_CANNOT_CREATE_DIR, static_cast<LPCSTR>(m_strFolder));
-        CString strText;
-        strText.Format(IDS_CANNOT_CREATE_DIR, static_cast<LPCSTR>(m_strFolder));
-        if (!Stopping())
-            AfxMessageBox(strText, MB_OK);
+        Log(Message(IDS_CANNOT_CREATE_DIR, static_cast<LPCSTR>(m_strFolder)));
+        if (!m_events.IsStopRequested())
+            m_events.ShowVerdict(Message(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_strFolder).c_str()), MB_OK);
         return 0;
     }
-    SetProgress(5);
+    m_strResolvedTarget = ResolvedFolder(m_strFolder);
+    CWorkFolder workFolder(m_strFolder);
+    m_pszWorkFolder = workFolder.Path();
+    m_events.Progress(5);
 
-    if (m_dlg.m_bWebServerFound)
+    if (m_request.bWebServerFound)
     {
         if (!CreateVirtualDir())
             return 0;
-        SetProgress(7);
+        m_events.Progress(7);
     }
 
-    m_dlg.AppendLogMessage(IDS_COPYING_FILES);
+    Log(Message(IDS_COPYING_FILES));
     UINT nCount = ReadEntryCount();
+    std::vector<CString> entries = ReadListEntries(m_request.strListFile, nCount);
     for (UINT i = 1; i <= nCount; ++i)
     {
-        if (Stopping())
+        if (m_events.IsStopRequested())
             return 0;
-        CString strValue = ReadListEntry(m_dlg.m_szListFile, i);
+        const CString& strValue = entries[i - 1];
         if (!strValue.IsEmpty())
         {
             // An entry without a source part is no entry at all: it leaves no step on the bar either.
@@ -100,56 +90,56 @@ DWORD CDeployment::Run()
                 continue;
             CopyEntry(strValue);
         }
-        SetProgress(EntryProgress(i, nCount));
+        m_events.Progress(EntryProgress(i, nCount));
     }
-    if (Stopping())
+    if (m_events.IsStopRequested())
         return 0;
 
     CString strPackageName;
     strPackageName.LoadString(IDS_PACKAGE_FILE_NAME);
     CString strDest = m_strFolder + strPackageName;
-    m_dlg.AppendLogText("%s", static_cast<LPCSTR>(strDest));
-    CopyLogged(strPackage, strDest, FALSE);
-    SetProgress(80);
+    Log(strDest);
+    CopyLogged(m_request.strPackage, strDest, FALSE);
+    m_events.Progress(80);
 
     UINT nVerdict = m_nFailures == 0 ? IDS_SETUP_FINISHED : IDS_SETUP_FAILED;
-    m_dlg.AppendLogMessage(nVerdict);
-    SetProgress(100);
-    if (!Stopping())
-        AfxMessageBox(nVerdict, m_nFailures == 0 ? MB_OK | MB_ICONINFORMATION : MB_OK);
+    CString strVerdict;
+    strVerdict.LoadString(nVerdict);
+    Log(strVerdict);
+    m_events.Progress(100);
+    if (!m_events.IsStopRequested())
+        m_events.ShowVerdict(strVerdict, m_nFailures == 0 ? MB_OK | MB_ICONINFORMATION : MB_OK);
     return 1;
 }
 
 BOOL CDeployment::CreateVirtualDir()
 {
-    // The site list holds the sites in number order from site 1.
-    int nSite = static_cast<int>(::SendDlgItemMessageA(m_dlg.m_hWnd, IDC_SITE, CB_GETCURSEL, 0, 0)) + 1;
-    m_dlg.AppendLogMessage(IDS_CREATE_VDIR, kVirtualDirName, static_cast<LPCSTR>(m_strFolder));
-    HRESULT hr = CreateWebVirtualDir(nSite, AnsiToWide(kVirtualDirName).c_str(), AnsiToWide(m_strFolder).c_str(),
-                                     kDefaultDocuments);
+    Log(Message(IDS_CREATE_VDIR, kVirtualDirName, static_cast<LPCSTR>(m_strFolder)));
+    HRESULT hr = CreateWebVirtualDir(m_request.nSite, AnsiToWide(kVirtualDirName).c_str(),
+                                     AnsiToWide(m_strFolder).c_str(), kDefaultDocuments);
     if (SUCCEEDED(hr))
         return TRUE;
 
     CString strError;
     if (UINT nErrorID = VirtualDirErrorID(hr))
         strError.LoadString(nErrorID);
-    m_dlg.AppendLogMessage(IDS_VDIR_FAILED_LOG, kVirtualDirName, static_cast<int>(hr), static_cast<LPCSTR>(strError));
-    CString strAsk;
-    strAsk.Format(IDS_VDIR_FAILED_ASK, static_cast<int>(hr), static_cast<LPCSTR>(strError));
-    if (Stopping())
+    Log(Message(IDS_VDIR_FAILED_LOG, kVirtualDirName, static_cast<int>(hr), static_cast<LPCSTR>(strError)));
+    if (m_events.IsStopRequested())
         return FALSE;
-    return AfxMessageBox(strAsk, MB_YESNO) != IDNO;
+    return m_events.AskYesNo(Message(IDS_VDIR_FAILED_ASK, static_cast<int>(hr), static_cast<LPCSTR>(strError)));
 }
 
 UINT CDeployment::ReadEntryCount()
 {
-    UINT nCount = ReadFilesCount(m_dlg.m_szListFile);
+    UINT nCount = ReadFilesCount(m_request.strListFile);
     UINT nBounded = BoundFilesCount(nCount);
     if (nBounded != nCount)
     {
         // No catalogue sentence says this, so the key, both numbers and the system's word for it.
-        m_dlg.AppendLogText("FilesCount=%u > %u: %s", nCount, nBounded,
-                            static_cast<LPCSTR>(SystemErrorText(ERROR_INVALID_DATA).TrimRight()));
+        CString strText = SystemErrorText(ERROR_INVALID_DATA).c_str();
+        CString strLine;
+        strLine.Format("FilesCount=%u > %u: %s", nCount, nBounded, static_cast<LPCSTR>(strText.TrimRight()));
+        Log(strLine);
     }
     return nBounded;
 }
@@ -159,7 +149,7 @@ void CDeployment::CopyEntry(const CString& strValue)
     CString strSourcePart, strDestPart;
     SplitListEntry(strValue, strSourcePart, strDestPart);
 
-    CString strSource = CString(m_dlg.m_szModuleDir) + strSourcePart;
+    CString strSource = m_request.strModuleDir + strSourcePart;
     CString strDestFolder = m_strFolder + strDestPart;
     if (!strDestPart.IsEmpty())
         strDestFolder += '\\';
@@ -168,37 +158,61 @@ void CDeployment::CopyEntry(const CString& strValue)
     const char* pSlash = FindLastCharMbcs(pszSource, '\\');
     CString strDest = strDestFolder + (pSlash ? pSlash + 1 : pszSource);
 
-    m_dlg.AppendLogText("%s", static_cast<LPCSTR>(strDest));
+    Log(strDest);
     // The target folder is published to the whole network: nothing may be read from outside the
     // executable's folder or written outside the target folder.
-    if (!IsContainedRelativePath(strSourcePart) || !IsContainedRelativePath(strDestPart))
+    if (!IsContainedRelativePath(strSourcePart) || !IsContainedRelativePath(strDestPart) || !PrepareFolder(strDestFolder))
     {
-        LogFailure(ERROR_BAD_PATHNAME);
+        LogFailure(kOutsideTarget);
         return;
     }
-    CreateDirectoryTree(strDestFolder);
     CopyLogged(strSource, strDest, TRUE);
+}
+
+// Creates a destination folder below the target, folder by folder, and tells whether it really lies
+// inside the target folder. Each folder on the way is looked at before anything is made inside it, so a
+// link or junction on the way is found before a folder could be made at its far end; a folder that cannot
+// be opened is let through (the copy into it fails and says why). Each folder is done once a run.
+BOOL CDeployment::PrepareFolder(const CString& strFolder)
+{
+    const char* pszFolder = strFolder;
+    for (const char* p = pszFolder + m_strFolder.GetLength(); *p; p = ::CharNextA(p))
+    {
+        if (*p != '\\' && *p != '/')
+            continue;
+        std::string prefix(pszFolder, p + 1);
+        auto it = m_preparedFolders.find(prefix);
+        if (it == m_preparedFolders.end())
+        {
+            ::CreateDirectoryA(prefix.c_str(), nullptr);
+            std::wstring strResolved = ResolvedFolder(prefix.c_str());
+            BOOL bInside = strResolved.empty() || m_strResolvedTarget.empty() || IsResolvedInside(strResolved, m_strResolvedTarget);
+            it = m_preparedFolders.emplace(prefix, bInside).first;
+        }
+        if (!it->second)
+            return FALSE;
+    }
+    return TRUE;
 }
 
 void CDeployment::CopyLogged(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder)
 {
-    DWORD dwError = ReplaceCopyFile(pszSource, pszDest, bRemoveEmptyFolder);
+    DWORD dwError = ReplaceCopyFile(pszSource, pszDest, bRemoveEmptyFolder, m_pszWorkFolder);
     if (dwError != ERROR_SUCCESS)
         LogFailure(dwError);
 }
 
 void CDeployment::LogFailure(DWORD dwError)
 {
-    m_dlg.AppendLogText("Error[%d]: %s", static_cast<int>(dwError), static_cast<LPCSTR>(SystemErrorText(dwError)));
+    CString strLine;
+    strLine.Format("Error[%d]: %s", static_cast<int>(dwError), SystemErrorText(dwError).c_str());
+    Log(strLine);
     ++m_nFailures;
 }
 
 } // namespace
 
-DWORD WINAPI DeployWorker(LPVOID pParam)
+DWORD DeployWorker(const InstallRequest& request, IDeployEvents& events)
 {
-    CWebInstallDlg& dlg = *static_cast<CWebInstallDlg*>(pParam);
-    DWORD dwResult = CDeployment(dlg).Run();
-    ::EnableWindow(::GetDlgItem(dlg.m_hWnd, IDOK), TRUE);
-    return dwResult;
+    return CDeployment(request, events).Run();
 }

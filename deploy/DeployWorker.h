@@ -1,9 +1,27 @@
-// The deployment worker: one whole Install on a thread of its own.
+// The deployment worker: one whole Install, apart from any window.
 #pragma once
 
-#include <windows.h>
+#include "InstallRequest.h"
 
-// Thread routine; pParam is the main dialog (CWebInstallDlg). Returns 1 after a verdict, 0 when the run
-// ended without one (declined after a virtual-directory failure, target folder not created, or stopped
-// because the dialog closes). Install is enabled again at every end.
-DWORD WINAPI DeployWorker(LPVOID pParam);
+// What a run tells the one who started it, and asks. The calls come from the run's thread.
+class IDeployEvents
+{
+public:
+    // One finished log line (a path, a filled-in catalogue message, an error line), without its line end.
+    virtual void LogLine(const char* pszLine) = 0;
+    virtual void Progress(UINT nPos) = 0;
+    // A Yes/No question; TRUE for Yes.
+    virtual BOOL AskYesNo(const char* pszQuestion) = 0;
+    // The run's last word, shown in a message box of that type: the verdict, or the target folder that
+    // could not be created.
+    virtual void ShowVerdict(const char* pszText, UINT nType) = 0;
+    // Asked between files and before every question: TRUE ends the run there.
+    virtual BOOL IsStopRequested() = 0;
+
+protected:
+    ~IDeployEvents() = default;
+};
+
+// Runs one deployment. Returns 1 after a verdict, 0 when the run ended without one (declined after a
+// virtual-directory failure, target folder not created, or stopped).
+DWORD DeployWorker(const InstallRequest& request, IDeployEvents& events);

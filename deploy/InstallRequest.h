@@ -1,7 +1,18 @@
-// The checks of an Install request, apart from the dialog.
+// An Install request: the checks of the two fields, and what a deployment is given to work with.
 #pragma once
 
 #include <afxwin.h>
+
+// Everything one deployment works with, taken when Install is pressed; the run reads nothing else.
+struct InstallRequest
+{
+    CString strFolder;        // target folder, trimmed, ending with a backslash
+    CString strPackage;       // package path, trimmed
+    CString strModuleDir;     // the executable's folder, ending with a backslash
+    CString strListFile;      // the list file beside the executable
+    int nSite = 0;            // web site that receives the virtual directory
+    BOOL bWebServerFound = FALSE;
+};
 
 struct InstallRefusal
 {
@@ -9,8 +20,12 @@ struct InstallRefusal
     int nFocusID;      // field that gets the focus, or 0 to leave the focus where it is
 };
 
-// The checks in their order: the folder text, trimmed, must have at least 4 bytes; the package text,
-// trimmed, must not be empty and FileExistsAtPath must accept it. IDS_PACKAGE_NOT_FOUND is formatted
-// with the trimmed package text. The first failing check decides; the package is not looked at while the
-// folder is refused.
-InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText);
+// Fills the request's folder and package from the fields' texts (blanks around them removed, the folder
+// given its closing backslash) and checks them in order: the folder must have at least 4 bytes; the
+// package must not be empty and FileExistsAtPath must accept it. The first failing check decides; the
+// package is not looked at while the folder is refused. IDS_PACKAGE_NOT_FOUND quotes request.strPackage.
+InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request);
+
+// The target folder as a run uses it: blanks around it removed, and a backslash after its last character
+// unless that character is one (a double-byte character ending in byte 0x5C is not).
+CString TargetFolderPath(const CString& strFieldText);

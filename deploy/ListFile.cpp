@@ -3,6 +3,10 @@
 #include "MbcsPath.h"
 
 #include <stdio.h>
+#include <string.h>
+
+#include <map>
+#include <string>
 
 namespace {
 
@@ -11,6 +15,15 @@ const char kSection[] = "FileList";
 bool IsSeparator(char ch)
 {
     return ch == '\\' || ch == '/';
+}
+
+bool HasNonAsciiKey(const std::map<std::string, std::string>& values)
+{
+    for (const auto& entry : values)
+        for (char ch : entry.first)
+            if (static_cast<unsigned char>(ch) >= 0x80)
+                return true;
+    return false;
 }
 
 } // namespace
@@ -32,6 +45,54 @@ CString ReadListEntry(LPCSTR pszListFile, UINT nEntry)
     char szValue[LIST_ENTRY_MAX + 1] = {};
     ::GetPrivateProfileStringA(kSection, szKey, "", szValue, sizeof(szValue), pszListFile);
     return CString(szValue);
+}
+
+std::vector<CString> ReadListEntries(LPCSTR pszListFile, UINT nCount)
+{
+    // The whole section at once, the buffer grown until the section fits: the reader says it did not by
+    // filling all but two bytes. The section can never be larger than the file, so this ends.
+    std::string section(64 * 1024, '\0');
+    for (;;)
+    {
+        DWORD cb = ::GetPrivateProfileSectionA(kSection, &section[0], static_cast<DWORD>(section.size()), pszListFile);
+        if (cb < section.size() - 2)
+        {
+            section.resize(cb);
+            break;
+        }
+        section.assign(section.size() * 2, '\0');
+    }
+    // "key=value" lines, keys and values trimmed by the reader; the first line of a key counts, its case
+    // aside, as for the single reads.
+    std::map<std::string, std::string> values;
+    for (const char* p = section.c_str(); *p; p += strlen(p) + 1)
+    {
+        const char* pEquals = strchr(p, '=');
+        std::string key(p, pEquals ? pEquals : p + strlen(p));
+        for (char& ch : key)
+            ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + ('a' - 'A') : ch);
+        values.emplace(key, pEquals ? pEquals + 1 : "");
+    }
+
+    const bool bAsciiKeys = !HasNonAsciiKey(values);
+    std::vector<CString> entries;
+    entries.reserve(nCount);
+    for (UINT i = 1; i <= nCount; ++i)
+    {
+        char szKey[16];
+        snprintf(szKey, sizeof(szKey), "file%d", static_cast<int>(i));
+        auto it = values.find(szKey);
+        const std::string value = it == values.end() ? std::string() : it->second;
+        // The single read takes quotation marks off a value and cuts it in its own way; a value it could
+        // treat so is read that way instead, and so is every entry when a key is not plain ASCII, whose
+        // case the reader may fold differently.
+        bool bPlain = value.size() <= LIST_ENTRY_MAX && (value.empty() || (value[0] != '"' && value[0] != '\''));
+        if (bPlain && bAsciiKeys)
+            entries.push_back(CString(value.c_str()));
+        else
+            entries.push_back(ReadListEntry(pszListFile, i));
+    }
+    return entries;
 }
 
 void SplitListEntry(const CString& strValue, CString& strSource, CString& strDest)

@@ -4,6 +4,8 @@
 
 #include <afxwin.h>
 
+#include <vector>
+
 // A real list names a few dozen files; a larger count is a mistake in the file (a negative number reads
 // as four thousand million) and would keep the worker reading missing keys for hours.
 const UINT MAX_LIST_ENTRIES = 1000;
@@ -18,6 +20,9 @@ UINT BoundFilesCount(UINT nCount);
 
 // Value of entry nEntry (1-based); the empty text when the key is missing.
 CString ReadListEntry(LPCSTR pszListFile, UINT nEntry);
+
+// Values of entries 1 to nCount, each exactly as ReadListEntry gives it, from one reading of the section.
+std::vector<CString> ReadListEntries(LPCSTR pszListFile, UINT nCount);
 
 // Splits at the first comma; nothing around the comma is trimmed. Without a comma the whole value is
 // the source part and the destination part is empty.

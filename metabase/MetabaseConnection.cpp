@@ -3,21 +3,13 @@
 
 #include <wchar.h>
 
-CMetabaseConnection::~CMetabaseConnection()
-{
-    if (m_pAdminBase)
-        m_pAdminBase->Release();
-    if (m_bComInitialized)
-        ::CoUninitialize();
-}
-
 HRESULT CMetabaseConnection::Open()
 {
     // A thread already in another apartment keeps it; uninitialising there would undo the owner's
     // initialisation, so only a successful CoInitialize is balanced.
-    m_bComInitialized = SUCCEEDED(::CoInitialize(nullptr));
+    m_apartment.bInitialized = SUCCEEDED(::CoInitialize(nullptr));
     return ::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
-                              reinterpret_cast<void**>(&m_pAdminBase));
+                              reinterpret_cast<void**>(m_adminBase.Receive()));
 }
 
 CMetabaseKey::~CMetabaseKey()
@@ -39,6 +31,19 @@ HRESULT CMetabaseKey::Close()
         return S_OK;
     m_bOpen = false;
     return m_pAdminBase->CloseKey(m_hKey);
+}
+
+METADATA_RECORD MetadataRecord(DWORD dwIdentifier, DWORD dwAttributes, DWORD dwUserType, DWORD dwDataType, void* pData,
+                               DWORD cbData)
+{
+    METADATA_RECORD record = {};
+    record.dwMDIdentifier = dwIdentifier;
+    record.dwMDAttributes = dwAttributes;
+    record.dwMDUserType = dwUserType;
+    record.dwMDDataType = dwDataType;
+    record.dwMDDataLen = cbData;
+    record.pbMDData = static_cast<unsigned char*>(pData);
+    return record;
 }
 
 void BuildSiteKeyPath(int nSite, WCHAR (&szPath)[SITE_KEY_PATH_CCH])

@@ -7,22 +7,33 @@
 #include <iadmw.h>
 #include <iiscnfg.h>
 
+#include "UniqueHandle.h"
+
 class CMetabaseConnection
 {
 public:
     CMetabaseConnection() = default;
     CMetabaseConnection(const CMetabaseConnection&) = delete;
     CMetabaseConnection& operator=(const CMetabaseConnection&) = delete;
-    ~CMetabaseConnection();
+    ~CMetabaseConnection() = default;
 
     // CoInitialize (its result only decides whether this connection uninitialises again), then
     // CoCreateInstance of the admin base object; returns the CoCreateInstance result.
     HRESULT Open();
-    IMSAdminBaseW* operator->() const { return m_pAdminBase; }
+    IMSAdminBaseW* Get() const { return m_adminBase.Get(); }
 
 private:
-    bool m_bComInitialized = false;
-    IMSAdminBaseW* m_pAdminBase = nullptr;
+    // COM is uninitialised only after the object is released: the members go in reverse order.
+    struct ComApartment
+    {
+        bool bInitialized = false;
+        ~ComApartment()
+        {
+            if (bInitialized)
+                ::CoUninitialize();
+        }
+    } m_apartment;
+    ComPtr<IMSAdminBaseW> m_adminBase;
 };
 
 // A metabase key opened by a routine, closed again when the owner ends.
@@ -44,6 +55,10 @@ private:
     METADATA_HANDLE m_hKey = 0;
     bool m_bOpen = false;
 };
+
+// A value's description for GetData (the room in pData) and SetData (the value in pData).
+METADATA_RECORD MetadataRecord(DWORD dwIdentifier, DWORD dwAttributes, DWORD dwUserType, DWORD dwDataType, void* pData,
+                               DWORD cbData);
 
 // "/LM/W3SVC/" and the decimal site number: the key of web site nSite, from the metabase root.
 enum { SITE_KEY_PATH_CCH = 32 };

@@ -13,13 +13,7 @@ const DWORD kWorkBufferBytes = SITE_VALUE_CCH * sizeof(WCHAR);
 HRESULT ReadValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszRelPath, DWORD dwIdentifier,
                   DWORD dwAttributes, WCHAR (&work)[SITE_VALUE_CCH], LPWSTR pszOut)
 {
-    METADATA_RECORD record = {};
-    record.dwMDIdentifier = dwIdentifier;
-    record.dwMDAttributes = dwAttributes;
-    record.dwMDUserType = IIS_MD_UT_SERVER;
-    record.dwMDDataType = ALL_METADATA;
-    record.dwMDDataLen = kWorkBufferBytes;
-    record.pbMDData = reinterpret_cast<unsigned char*>(work);
+    METADATA_RECORD record = MetadataRecord(dwIdentifier, dwAttributes, IIS_MD_UT_SERVER, ALL_METADATA, work, kWorkBufferBytes);
     DWORD dwRequired = 0;
     HRESULT hr = pAdminBase->GetData(hKey, pszRelPath, &record, &dwRequired);
     if (FAILED(hr))
@@ -45,17 +39,17 @@ HRESULT QuerySiteInfo(int nSite, LPWSTR pszDescription, LPWSTR pszRootPath, LPWS
 
     WCHAR szSiteKey[SITE_KEY_PATH_CCH];
     BuildSiteKeyPath(nSite, szSiteKey);
-    CMetabaseKey key(admin.operator->());
+    CMetabaseKey key(admin.Get());
     hr = key.Open(METADATA_MASTER_ROOT_HANDLE, szSiteKey, METADATA_PERMISSION_READ, 1000);
     if (FAILED(hr))
         return hr;
 
     // Each read decides the result in turn: a failed read does not stop the later ones.
     if (pszDescription)
-        hr = ReadValue(admin.operator->(), key.Handle(), L"ROOT", MD_SERVER_COMMENT, METADATA_INHERIT, work, pszDescription);
+        hr = ReadValue(admin.Get(), key.Handle(), L"ROOT", MD_SERVER_COMMENT, METADATA_INHERIT, work, pszDescription);
     if (pszRootPath)
-        hr = ReadValue(admin.operator->(), key.Handle(), L"ROOT", MD_VR_PATH, METADATA_INHERIT, work, pszRootPath);
+        hr = ReadValue(admin.Get(), key.Handle(), L"ROOT", MD_VR_PATH, METADATA_INHERIT, work, pszRootPath);
     if (pszBinding)
-        hr = ReadValue(admin.operator->(), key.Handle(), nullptr, MD_SERVER_BINDINGS, METADATA_NO_ATTRIBUTES, work, pszBinding);
+        hr = ReadValue(admin.Get(), key.Handle(), nullptr, MD_SERVER_BINDINGS, METADATA_NO_ATTRIBUTES, work, pszBinding);
     return hr;
 }

@@ -14,13 +14,8 @@ const DWORD kTimeoutMs = 1000;
 HRESULT SetValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, DWORD dwDataType,
                  const void* pData, DWORD cbData)
 {
-    METADATA_RECORD record = {};
-    record.dwMDIdentifier = dwIdentifier;
-    record.dwMDAttributes = METADATA_INHERIT;
-    record.dwMDUserType = IIS_MD_UT_FILE;
-    record.dwMDDataType = dwDataType;
-    record.dwMDDataLen = cbData;
-    record.pbMDData = static_cast<unsigned char*>(const_cast<void*>(pData));
+    METADATA_RECORD record = MetadataRecord(dwIdentifier, METADATA_INHERIT, IIS_MD_UT_FILE, dwDataType,
+                                            const_cast<void*>(pData), cbData);
     return pAdminBase->SetData(hKey, L"/", &record);
 }
 
@@ -38,7 +33,7 @@ HRESULT CreateWebVirtualDir(int nSite, LPCWSTR pszName, LPCWSTR pszPath, LPCWSTR
     HRESULT hr = admin.Open();
     if (FAILED(hr))
         return hr;
-    IMSAdminBaseW* pAdminBase = admin.operator->();
+    IMSAdminBaseW* pAdminBase = admin.Get();
 
     // The name has no length limit, so the paths are built in allocated strings; running out of memory
     // is a result like any other, not an exception leaving the routine.

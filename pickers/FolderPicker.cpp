@@ -1,50 +1,23 @@
 #include "FolderPicker.h"
 
 #include "MbcsPath.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
 #include <mbstring.h>
 #include <shlobj.h>
 #include <string.h>
 
-#include <memory>
-
-char g_szBrowseFolder[MAX_PATH + 1];
-
 namespace {
 
 const char kZemWeb[] = "ZemWeb";
 
-struct ReleaseDeleter
-{
-    void operator()(IUnknown* p) const { p->Release(); }
-};
-
-// An item list of the shell, freed with the allocator it came from.
-class CShellItemList
-{
-public:
-    CShellItemList(IMalloc* pMalloc, LPITEMIDLIST pidl) : m_pMalloc(pMalloc), m_pidl(pidl) {}
-    CShellItemList(const CShellItemList&) = delete;
-    CShellItemList& operator=(const CShellItemList&) = delete;
-    ~CShellItemList()
-    {
-        if (m_pidl)
-            m_pMalloc->Free(m_pidl);
-    }
-    LPITEMIDLIST Get() const { return m_pidl; }
-
-private:
-    IMalloc* m_pMalloc;
-    LPITEMIDLIST m_pidl;
-};
-
 } // namespace
 
-int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM, LPARAM)
+int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM, LPARAM lpData)
 {
     if (uMsg == BFFM_INITIALIZED)
-        ::SendMessageA(hWnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(g_szBrowseFolder));
+        ::SendMessageA(hWnd, BFFM_SETSELECTIONA, TRUE, lpData);
     return 0;
 }
 
@@ -65,12 +38,14 @@ BOOL AppendZemWebFolder(char (&szPath)[MAX_PATH + 1])
 
 void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
 {
-    ::GetDlgItemTextA(pDlg->m_hWnd, nFieldID, g_szBrowseFolder, sizeof(g_szBrowseFolder));
+    char szStart[MAX_PATH + 1] = {};
+    ::GetDlgItemTextA(pDlg->m_hWnd, nFieldID, szStart, sizeof(szStart));
 
-    IMalloc* pMallocRaw = nullptr;
-    if (FAILED(::SHGetMalloc(&pMallocRaw)) || !pMallocRaw)
+    // The shell's allocator is the task allocator, so the item below is freed as task memory; without an
+    // allocator the shell cannot be asked at all.
+    ComPtr<IMalloc> malloc;
+    if (FAILED(::SHGetMalloc(malloc.Receive())) || !malloc)
         return;
-    std::unique_ptr<IMalloc, ReleaseDeleter> pMalloc(pMallocRaw);
 
     CString strTitle;
     strTitle.LoadString(IDS_SELECT_FOLDER_TITLE);
@@ -81,10 +56,11 @@ void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
     bi.lpszTitle = strTitle;
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
     bi.lpfn = &BrowseFolderCallback;
-    CShellItemList item(pMalloc.get(), ::SHBrowseForFolderA(&bi));
-    if (!item.Get())
+    bi.lParam = reinterpret_cast<LPARAM>(szStart);
+    TaskMemory item(::SHBrowseForFolderA(&bi));
+    if (!item)
         return;
-    if (!::SHGetPathFromIDListA(item.Get(), szPath))
+    if (!::SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(item.Get()), szPath))
         return;
     if (!AppendZemWebFolder(szPath))
         return;

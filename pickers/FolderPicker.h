@@ -3,10 +3,7 @@
 
 #include <afxwin.h>
 
-// The field's text when the browser was last opened; the browser's callback preselects it.
-extern char g_szBrowseFolder[MAX_PATH + 1];
-
-// Folder browser callback: selects the folder in g_szBrowseFolder once the browser is up.
+// Folder browser callback: once the browser is up, selects the folder whose path lpData points at.
 int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData);
 
 // Makes a chosen folder the target folder: unchanged when it contains "ZemWeb" anywhere (case-sensitive),

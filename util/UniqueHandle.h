@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 template <typename Traits>
 class UniqueHandle
@@ -29,6 +30,12 @@ public:
         if (m_h != Traits::Invalid())
             Traits::Close(m_h);
         m_h = h;
+    }
+    // For a call that hands a new handle back through a pointer: what was held is given back first.
+    Type* Receive()
+    {
+        Reset();
+        return &m_h;
     }
     Type Detach()
     {
@@ -79,8 +86,28 @@ struct WindowTraits
     static void Close(HWND h) { ::DestroyWindow(h); }
 };
 
+// A COM interface pointer this code holds a reference on.
+template <typename T>
+struct ComTraits
+{
+    using Type = T*;
+    static T* Invalid() { return nullptr; }
+    static void Close(T* p) { p->Release(); }
+};
+
+// Memory from the COM task allocator, which is also the shell's (item lists among it).
+struct TaskMemoryTraits
+{
+    using Type = void*;
+    static void* Invalid() { return nullptr; }
+    static void Close(void* p) { ::CoTaskMemFree(p); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using MappedView = UniqueHandle<MappedViewTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 using OwnedWindow = UniqueHandle<WindowTraits>;
+using TaskMemory = UniqueHandle<TaskMemoryTraits>;
+template <typename T>
+using ComPtr = UniqueHandle<ComTraits<T>>;

@@ -1,5 +1,5 @@
-// The deployment's routines that need no window: list file, progress, paths, the file work and the
-// Install checks.
+// The deployment's routines that need no window: list file, paths, the file work, the Install checks and
+// the quoting of a field in a message.
 #include "DeployFiles.h"
 #include "InstallRequest.h"
 #include "ListFile.h"
@@ -13,259 +13,168 @@
 
 namespace {
 
-TEST(ListFile, SplitsAtTheFirstCommaAndKeepsBlanks)
-{
-    struct { const char* value; const char* source; const char* dest; } rows[] = {
-        { "web\\ZemWeb.htm", "web\\ZemWeb.htm", "" },
-        { "web\\default.htm,", "web\\default.htm", "" },
-        { "web\\images\\logo.gif,images", "web\\images\\logo.gif", "images" },
-        { "a.htm,x,y", "a.htm", "x,y" },
-        { "a.htm , sub", "a.htm ", " sub" },
-        { ",docs", "", "docs" },
-        { "", "", "" },
-        { DBCS_5C ".htm," DBCS_5C, DBCS_5C ".htm", DBCS_5C },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        CString strSource("sentinel"), strDest("sentinel");
-        SplitListEntry(rows[i].value, strSource, strDest);
-        EXPECT_STREQ(rows[i].source, strSource) << "row " << i;
-        EXPECT_STREQ(rows[i].dest, strDest) << "row " << i;
-    }
-}
-
 TEST(ListFile, PartsThatLeaveTheirFolderAreRefused)
 {
     struct { const char* part; bool contained; } rows[] = {
-        { "", true },
-        { "web\\a.htm", true },
-        { "a..b\\..c\\x..", true },
-        { ".\\a.htm", true },
-        { DBCS_5C "\\a.htm", true },
-        { "..", false },
-        { "..\\secret.txt", false },
-        { "web\\..\\..\\x", false },
-        { "web/../../x", false },
-        { "sub\\..", false },
-        { "\\Windows\\win.ini", false },
-        { "/etc/passwd", false },
-        { "\\\\server\\share\\a", false },
-        { "C:\\Windows\\win.ini", false },
-        { "C:win.ini", false },
-        { "a.htm:stream", false },
+        { "", true }, { "web\\a.htm", true }, { "a..b\\..c\\x..", true }, { ".\\a.htm", true }, { DBCS_5C "\\a.htm", true },
+        { "..", false }, { "..\\secret.txt", false }, { "web\\..\\..\\x", false }, { "web/../../x", false },
+        { "sub\\..", false }, { "\\Windows\\win.ini", false }, { "/etc/passwd", false }, { "\\\\server\\share\\a", false },
+        { "C:\\Windows\\win.ini", false }, { "C:win.ini", false }, { "a.htm:stream", false }, { nullptr, false },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].contained, IsContainedRelativePath(rows[i].part) != FALSE) << "row " << i << ": " << rows[i].part;
-    EXPECT_FALSE(IsContainedRelativePath(nullptr));
+        EXPECT_EQ(rows[i].contained, IsContainedRelativePath(rows[i].part) != FALSE) << "row " << i;
 }
 
-TEST(ListFile, ProgressUsesUnsignedDivision)
+// The section read at once gives, entry by entry, exactly what the platform's reader gives for one key.
+TEST(ListFile, ReadingTheSectionAtOnceMatchesTheSingleReads)
 {
-    struct { UINT entry, count, pos; } rows[] = {
-        { 1, 4, 17 }, { 2, 4, 30 }, { 3, 4, 42 }, { 4, 4, 55 },
-        { 1, 3, 21 }, { 2, 3, 38 }, { 3, 3, 55 },
-        { 1, 5, 15 }, { 4, 5, 45 },
-        { 1, 26, 6 }, { 1, MAX_LIST_ENTRIES, 5 }, { MAX_LIST_ENTRIES, MAX_LIST_ENTRIES, 55 },
+    const std::string longValue = std::string(515, 'v') + DBCS_5C DBCS_5C DBCS_5C;
+    const std::string list =
+        "; comment\r\n[FileList]\r\nFilesCount=30\r\nFile1=web\\ZemWeb.htm\r\n  File2  =  a.htm , sub  \r\n"
+        "file3=lower\r\nFile3=second\r\nFILE4=\"quoted\"\r\nFile5='single'\r\nFile6=\"open\r\nFile7=\"\"\r\nFile8=\"\r\n"
+        "File9==eq=\r\nFile10\r\n;File11=commented\r\nFile12=" + std::string(700, 'x') + "\r\nFile13=" + longValue +
+        "\r\nFile14=\"" + std::string(518, 'q') + "\"\r\nFile15=\"" + std::string(517, 'q') + "\"\r\nFile16=" DBCS_5C ",d\r\n"
+        "File 17=spaced key\r\nFile018=zero\r\nFile19=a;b\r\nFile20=\t tab \t\r\n[Other]\r\nFile21=other\r\n"
+        "[FileList]\r\nFile22=second section\r\nFile1=again\r\n";
+    std::string path = FreshFolder("listsection") + "WebSetup.ini";
+    ASSERT_TRUE(WriteTextFile(path, list));
+    std::vector<CString> entries = ReadListEntries(path.c_str(), 30);
+    ASSERT_EQ(30u, entries.size());
+    for (UINT i = 1; i <= 30; ++i)
+        EXPECT_STREQ(ReadListEntry(path.c_str(), i), entries[i - 1]) << "entry " << i;
+    EXPECT_STREQ("web\\ZemWeb.htm", entries[0]);
+    EXPECT_EQ(static_cast<int>(LIST_ENTRY_MAX), entries[11].GetLength());   // cut at 519 bytes
+    // A list with a non-ASCII key, and one too large for the first buffer.
+    ASSERT_TRUE(WriteTextFile(path, "[FileList]\r\nF" DBCS_5C "=x\r\nFile1=a\r\n" + std::string(100000, ';') + "\r\nFile2=b\r\n"));
+    entries = ReadListEntries(path.c_str(), 2);
+    EXPECT_STREQ("a", entries[0]);
+    EXPECT_STREQ("b", entries[1]);
+    EXPECT_TRUE(ReadListEntries((path + ".absent").c_str(), 2)[1].IsEmpty());
+}
+
+TEST(DeployPaths, ResolvedFolderMustLieInsideTheTarget)
+{
+    struct { const wchar_t* folder; const wchar_t* root; bool inside; } rows[] = {
+        { L"\\\\?\\C:\\web", L"\\\\?\\C:\\web", true },       { L"\\\\?\\C:\\web\\a\\b", L"\\\\?\\C:\\web", true },
+        { L"\\\\?\\c:\\WEB\\a", L"\\\\?\\C:\\web", true },     { L"\\\\?\\C:\\x", L"\\\\?\\C:\\", true },
+        { L"\\\\?\\C:\\webs", L"\\\\?\\C:\\web", false },      { L"\\\\?\\C:\\we", L"\\\\?\\C:\\web", false },
+        { L"\\\\?\\D:\\web\\a", L"\\\\?\\C:\\web", false },    { L"", L"\\\\?\\C:\\web", false },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].pos, EntryProgress(rows[i].entry, rows[i].count)) << "row " << i;
+        EXPECT_EQ(rows[i].inside, IsResolvedInside(rows[i].folder, rows[i].root) != FALSE) << "row " << i;
+    std::string folder = FreshFolder("resolve");
+    EXPECT_TRUE(IsResolvedInside(ResolvedFolder((folder + "..\\resolve\\").c_str()), ResolvedFolder(folder.c_str())));
+    EXPECT_TRUE(ResolvedFolder((folder + "absent").c_str()).empty());
 }
 
-class ListFileReading : public ::testing::Test
-{
-protected:
-    void SetUp() override { m_folder = FreshFolder("listfile"); }
-    std::string Write(const std::string& text)
-    {
-        std::string path = m_folder + "WebSetup.ini";
-        EXPECT_TRUE(WriteTextFile(path, text));
-        return path;
-    }
-    std::string m_folder;
-};
-
-TEST_F(ListFileReading, ReadsCountAndEntriesThroughTheProfileFunctions)
-{
-    std::string path = Write("[FileList]\r\nFilesCount=5\r\nFile1=web\\ZemWeb.htm\r\nFile2=web\\default.htm,\r\n"
-                             "File3=web\\images\\logo.gif,images\r\nFile4=\r\nFile5=,docs\r\nFile6=web\\extra.htm\r\n"
-                             "File7=" + std::string(600, 'x') + "\r\n");
-    EXPECT_EQ(5u, ReadFilesCount(path.c_str()));
-    const char* expected[] = { "", "web\\ZemWeb.htm", "web\\default.htm,", "web\\images\\logo.gif,images", "", ",docs",
-                               "web\\extra.htm" };
-    for (UINT i = 1; i < sizeof(expected) / sizeof(expected[0]); ++i)
-        EXPECT_STREQ(expected[i], ReadListEntry(path.c_str(), i)) << "entry " << i;
-    EXPECT_STREQ("", ReadListEntry(path.c_str(), 9));                                  // missing key
-    EXPECT_EQ(static_cast<int>(LIST_ENTRY_MAX), ReadListEntry(path.c_str(), 7).GetLength());   // cut at 519 bytes
-}
-
-TEST_F(ListFileReading, CountsThatAreMissingNegativeOrHugeAreBounded)
-{
-    struct { std::string text; UINT read; UINT bounded; } rows[] = {
-        { "[Other]\r\nFilesCount=3\r\n", 0, 0 },
-        { "[FileList]\r\nFile1=a\r\n", 0, 0 },
-        { "[FileList]\r\nFilesCount=2\r\n", 2, 2 },
-        { "[FileList]\r\nFilesCount=-1\r\n", 0xFFFFFFFFu, MAX_LIST_ENTRIES },
-        { "[FileList]\r\nFilesCount=5000000\r\n", 5000000u, MAX_LIST_ENTRIES },
-        { "[FileList]\r\nFilesCount=" + std::to_string(MAX_LIST_ENTRIES) + "\r\n", MAX_LIST_ENTRIES, MAX_LIST_ENTRIES },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        std::string path = Write(rows[i].text);
-        UINT nCount = ReadFilesCount(path.c_str());
-        EXPECT_EQ(rows[i].read, nCount) << "row " << i;
-        EXPECT_EQ(rows[i].bounded, BoundFilesCount(nCount)) << "row " << i;
-    }
-    EXPECT_EQ(0u, ReadFilesCount((m_folder + "absent.ini").c_str()));
-}
-
-TEST(DeployPaths, TargetFolderGetsOneClosingBackslash)
+TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
 {
     const bool dbcs = IsDoubleByteCodePage();
-    struct { const char* text; const char* folder; const char* folderDbcs; } rows[] = {
-        { "C:\\Inetpub\\wwwroot\\ZemWeb", "C:\\Inetpub\\wwwroot\\ZemWeb\\", nullptr },
-        { "C:\\Inetpub\\wwwroot\\ZemWeb\\", "C:\\Inetpub\\wwwroot\\ZemWeb\\", nullptr },
-        { "  C:\\web\\ \t", "C:\\web\\", nullptr },
-        // A folder name ending in a double-byte character whose trail byte is 0x5C still needs one.
-        { "C:\\" DBCS_5C, "C:\\" DBCS_5C, "C:\\" DBCS_5C "\\" },
+    std::string pairs;
+    for (int i = 0; i < 200; ++i)
+        pairs += DBCS_5C;
+    struct { std::string text; size_t max; std::string quoted; } rows[] = {
+        { "C:\\pkg.exe", 10, "C:\\pkg.exe" },
+        { "C:\\pkg.exe", 9, "C:\\pkg.ex..." },
+        { std::string(40000, 'p'), MESSAGE_QUOTE_MAX, std::string(MESSAGE_QUOTE_MAX, 'p') + "..." },
+        { "a" + pairs, 4, dbcs ? "a" DBCS_5C "..." : "a" DBCS_5C "\xD5..." },
+        { "", 0, "" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        const char* expected = dbcs && rows[i].folderDbcs ? rows[i].folderDbcs : rows[i].folder;
-        EXPECT_STREQ(expected, TargetFolderPath(rows[i].text)) << "row " << i;
-    }
+        EXPECT_EQ(rows[i].quoted, QuoteForMessage(rows[i].text.c_str(), rows[i].max)) << "row " << i;
 }
 
-TEST(DeployPaths, VirtualDirectoryErrorsHaveTheirTexts)
+TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
 {
-    struct { HRESULT hr; UINT id; } rows[] = {
-        { static_cast<HRESULT>(0x80070003), IDS_ERR_PATH_NOT_FOUND },
-        { static_cast<HRESULT>(0x80070005), IDS_ERR_ACCESS_DENIED },
-        { static_cast<HRESULT>(0x80070094), IDS_ERR_PATH_BUSY },
-        { static_cast<HRESULT>(0x800700B7), IDS_ERR_ALREADY_EXISTS },
-        { E_FAIL, 0 },
-        { static_cast<HRESULT>(0x80040154), 0 },
-        { static_cast<HRESULT>(0x00070003), 0 },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].id, VirtualDirErrorID(rows[i].hr)) << "row " << i;
-}
-
-TEST(DeployPaths, SystemTextsEndWithTheirLineBreak)
-{
-    CString strText = SystemErrorText(ERROR_FILE_NOT_FOUND);
-    ASSERT_GT(strText.GetLength(), 2);
-    EXPECT_EQ('\n', strText.GetAt(strText.GetLength() - 1));
-    EXPECT_STREQ("", SystemErrorText(0x2AFFFFFF));   // no text for the code
-}
-
-class FileWork : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_folder = FreshFolder("filework");
-        m_source = m_folder + "new.htm";
-        ASSERT_TRUE(WriteTextFile(m_source, "new"));
-    }
-    std::string m_folder;
-    std::string m_source;
-};
-
-TEST_F(FileWork, TreeCreationReportsWhetherTheFolderIsThere)
-{
-    std::string deep = m_folder + "a\\b" DBCS_5C "\\c";
-    EXPECT_TRUE(CreateDirectoryTree(deep.c_str()));
-    EXPECT_TRUE(IsDirectory(deep));
-    EXPECT_TRUE(CreateDirectoryTree((deep + "\\").c_str()));   // exists already
-    ASSERT_TRUE(WriteTextFile(m_folder + "file", "x"));
-    EXPECT_FALSE(CreateDirectoryTree((m_folder + "file\\sub\\").c_str()));   // a file is in the way
-    EXPECT_FALSE(CreateDirectoryTree(""));
-}
-
-TEST_F(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
-{
-    struct Row
+    const std::string folder = FreshFolder("filework");
+    const std::string source = folder + "new.htm";
+    ASSERT_TRUE(WriteTextFile(source, "new"));
+    CWorkFolder work(folder.c_str());
+    ASSERT_NE(nullptr, work.Path());
+    const struct
     {
         const char* name;
         void (*prepare)(const std::string& dest);
         BOOL removeFolder;
-        DWORD error;           // ERROR_SUCCESS, or any failure (~0u)
-        const char* content;   // destination afterwards; nullptr: a folder
-    };
-    const Row rows[] = {
-        { "fresh.htm", [](const std::string&) {}, TRUE, ERROR_SUCCESS, "new" },
-        { "old.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, ERROR_SUCCESS, "new" },
+        const char* source;    // nullptr: new.htm
+        DWORD error;           // ERROR_SUCCESS, or ~0u for any failure
+        const char* content;   // the destination afterwards; nullptr: a folder
+    } rows[] = {
+        { "fresh.htm", [](const std::string&) {}, TRUE, nullptr, ERROR_SUCCESS, "new" },
+        { "old.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, nullptr, ERROR_SUCCESS, "new" },
         { "readonly.htm", [](const std::string& d) {
               WriteTextFile(d, "old");
               ::SetFileAttributesA(d.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-          }, TRUE, ERROR_SUCCESS, "new" },
-        { "folder.htm", [](const std::string& d) { ::CreateDirectoryA(d.c_str(), nullptr); }, TRUE, ERROR_SUCCESS, "new" },
-        { "ZemSetup.exe", [](const std::string& d) { ::CreateDirectoryA(d.c_str(), nullptr); }, FALSE, ~0u, nullptr },
+          }, TRUE, nullptr, ERROR_SUCCESS, "new" },
+        { "folder.htm", [](const std::string& d) { ::CreateDirectoryA(d.c_str(), nullptr); }, TRUE, nullptr, ERROR_SUCCESS, "new" },
+        { "ZemSetup.exe", [](const std::string& d) { ::CreateDirectoryA(d.c_str(), nullptr); }, FALSE, nullptr, ~0u, nullptr },
         { "full.htm", [](const std::string& d) {
               ::CreateDirectoryA(d.c_str(), nullptr);
               WriteTextFile(d + "\\inside", "x");
-          }, TRUE, ~0u, nullptr },
+          }, TRUE, nullptr, ~0u, nullptr },
+        { "kept.htm", [](const std::string& d) { WriteTextFile(d, "published"); }, TRUE, "absent.htm", ERROR_FILE_NOT_FOUND, "published" },
+        { "no\\x.htm", [](const std::string&) {}, TRUE, nullptr, ERROR_PATH_NOT_FOUND, "<missing>" },
     };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        std::string dest = m_folder + rows[i].name;
-        rows[i].prepare(dest);
-        DWORD error = ReplaceCopyFile(m_source.c_str(), dest.c_str(), rows[i].removeFolder);
-        if (rows[i].error == ERROR_SUCCESS)
-            EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), error) << "row " << i;
-        else
-            EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), error) << "row " << i;
-        if (rows[i].content)
-            EXPECT_EQ(rows[i].content, ReadTextFile(dest)) << "row " << i;
-        else
-            EXPECT_TRUE(IsDirectory(dest)) << "row " << i;
-    }
-    // A source that is missing fails with the system's code and leaves the published file as it was.
-    std::string published = m_folder + "kept.htm";
-    ASSERT_TRUE(WriteTextFile(published, "published"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ReplaceCopyFile((m_folder + "absent.htm").c_str(), published.c_str(), TRUE));
-    EXPECT_EQ("published", ReadTextFile(published));
+    for (LPCSTR pszWork : { static_cast<LPCSTR>(nullptr), work.Path() })
+        for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
+        {
+            std::string dest = folder + rows[i].name;
+            RemoveTree(dest + "\\");
+            ::RemoveDirectoryA(dest.c_str());
+            ::SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileA(dest.c_str());
+            rows[i].prepare(dest);
+            DWORD error = ReplaceCopyFile(rows[i].source ? (folder + rows[i].source).c_str() : source.c_str(), dest.c_str(),
+                                          rows[i].removeFolder, pszWork);
+            if (rows[i].error == ~0u)
+                EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), error) << "row " << i;
+            else if (rows[i].error != ERROR_PATH_NOT_FOUND)
+                EXPECT_EQ(rows[i].error, error) << "row " << i;
+            else   // a missing folder is told as such
+                EXPECT_TRUE(error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) << "row " << i << ": " << error;
+            if (rows[i].content)
+                EXPECT_EQ(rows[i].content, ReadTextFile(dest)) << "row " << i;
+            else
+                EXPECT_TRUE(IsDirectory(dest)) << "row " << i;
+        }
     // No temporary file stays behind, whatever happened.
-    EXPECT_EQ("ZemSetup.exe|folder.htm|fresh.htm|full.htm|kept.htm|new.htm|old.htm|readonly.htm", FolderListing(m_folder));
-    // Into a folder that does not exist: told as not found, not as a bad temporary name.
-    DWORD error = ReplaceCopyFile(m_source.c_str(), (m_folder + "no\\x.htm").c_str(), TRUE);
-    EXPECT_TRUE(error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) << error;
+    EXPECT_EQ("", FolderListing(work.Path()));
+    EXPECT_EQ(0u, FolderListing(folder).find("ZemSetup.exe|folder.htm|fresh.htm|full.htm|kept.htm|new.htm|old.htm|readonly.htm|zem"));
 }
 
-class InstallChecks : public ::testing::Test
+TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
 {
-protected:
-    void SetUp() override
-    {
-        m_folder = FreshFolder("install");
-        m_package = m_folder + "pkg.exe";
-        ASSERT_TRUE(WriteTextFile(m_package, "MZ"));
-    }
-    std::string m_folder;
-    std::string m_package;
-};
-
-TEST_F(InstallChecks, RefusesInOrder)
-{
+    std::string folder = FreshFolder("install");
+    std::string package = folder + "pkg.exe";
+    ASSERT_TRUE(WriteTextFile(package, "MZ"));
     char szCurrent[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, szCurrent);
-    ASSERT_TRUE(::SetCurrentDirectoryA(m_folder.c_str()));
-    struct { std::string folder; std::string package; UINT message; int focus; } rows[] = {
-        { "  C:\\  ", m_package, IDS_ENTER_FOLDER, IDC_WEB_FOLDER },
-        { "", "", IDS_ENTER_FOLDER, IDC_WEB_FOLDER },
-        { "\tC:\\a\r\n", " \t", IDS_ENTER_PACKAGE, IDC_PACKAGE },
-        { "C:\\a", "\\" + m_package.substr(3), IDS_PACKAGE_NOT_FOUND, 0 },
-        { "C:\\a", m_folder + "absent.exe", IDS_PACKAGE_NOT_FOUND, 0 },
-        { "C:\\a", "  " + m_package + "  ", 0, 0 },
-        { "C:\\a", m_folder, 0, 0 },                    // a folder passes the check
-        { "C:\\a", "pkg.exe", 0, 0 },                   // found in the current directory
-        { "\xD5\x5C\xD5\x5C", "pkg.exe", 0, 0 },         // four bytes, whatever the characters
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
+    struct { std::string folder; std::string package; UINT message; int focus; const char* target; } rows[] = {
+        { "  C:\\  ", package, IDS_ENTER_FOLDER, IDC_WEB_FOLDER, "C:\\" },
+        { "", "", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, nullptr },
+        { "\tC:\\a\r\n", " \t", IDS_ENTER_PACKAGE, IDC_PACKAGE, "C:\\a\\" },
+        { "C:\\a", "\\" + package.substr(3), IDS_PACKAGE_NOT_FOUND, 0, "C:\\a\\" },
+        { "C:\\a\\", folder + "absent.exe", IDS_PACKAGE_NOT_FOUND, 0, "C:\\a\\" },
+        { " C:\\a ", "  " + package + "  ", 0, 0, "C:\\a\\" },
+        { "C:\\a", folder, 0, 0, "C:\\a\\" },          // a folder passes the check
+        { "C:\\a", "pkg.exe", 0, 0, "C:\\a\\" },       // found in the current directory
+        { "\xD5\x5C\xD5\x5C", "pkg.exe", 0, 0, nullptr },   // four bytes, whatever the characters
+        // A name ending in a double-byte character whose trail byte is 0x5C still gets its backslash.
+        { "C:\\" DBCS_5C, "pkg.exe", 0, 0, IsDoubleByteCodePage() ? "C:\\" DBCS_5C "\\" : "C:\\" DBCS_5C },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
-        InstallRefusal refusal = CheckInstallRequest(rows[i].folder.c_str(), rows[i].package.c_str());
+        InstallRequest request;
+        InstallRefusal refusal = CheckInstallRequest(rows[i].folder.c_str(), rows[i].package.c_str(), request);
         EXPECT_EQ(rows[i].message, refusal.nMessageID) << "row " << i;
         EXPECT_EQ(rows[i].focus, refusal.nFocusID) << "row " << i;
+        if (rows[i].target)
+        {
+            EXPECT_STREQ(rows[i].target, request.strFolder) << "row " << i;
+        }
+        CString strPackage(rows[i].package.c_str());
+        EXPECT_STREQ(strPackage.Trim(), request.strPackage) << "row " << i;
     }
     ::SetCurrentDirectoryA(szCurrent);
 }

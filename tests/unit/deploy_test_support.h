@@ -1,10 +1,51 @@
-// Staged folders and small file helpers for the deployment tests.
+// Staged folders, small file helpers and the metabase tool for the deployment tests.
 #pragma once
 
+#include "Text.h"
+#include "UiDriver.h"
+
+#include <afxwin.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
+
+// A catalogue string filled in, and the error line of a failed copy, as the run writes them.
+template <typename... Args>
+std::string Msg(UINT nID, Args... args)
+{
+    CString str;
+    str.Format(nID, args...);
+    return std::string(str);
+}
+
+inline std::string ErrorLine(DWORD code)
+{
+    return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code);
+}
+
+inline void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do
+    {
+        std::string name = data.cFileName, path = dir + name;
+        if (name == "." || name == "..")
+            continue;
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(path + "\\"), ::RemoveDirectoryA(path.c_str());
+        else
+            ::DeleteFileA(path.c_str());
+    } while (::FindNextFileA(hFind, &data));
+    ::FindClose(hFind);
+}
 
 // A folder of its own for this test process below the system's temporary folder, emptied first.
 inline std::string FreshFolder(const std::string& name)
@@ -12,33 +53,7 @@ inline std::string FreshFolder(const std::string& name)
     char szTemp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, szTemp);
     std::string folder = std::string(szTemp) + "zemdeploy" + std::to_string(::GetCurrentProcessId()) + "\\" + name + "\\";
-    struct Walk
-    {
-        static void Remove(const std::string& dir)
-        {
-            WIN32_FIND_DATAA data;
-            HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &data);
-            if (hFind == INVALID_HANDLE_VALUE)
-                return;
-            do
-            {
-                std::string name = data.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                std::string path = dir + name;
-                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                {
-                    Remove(path + "\\");
-                    ::RemoveDirectoryA(path.c_str());
-                }
-                else
-                    ::DeleteFileA(path.c_str());
-            } while (::FindNextFileA(hFind, &data));
-            ::FindClose(hFind);
-        }
-    };
-    Walk::Remove(folder);
+    RemoveTree(folder);
     for (size_t pos = folder.find('\\', 3); pos != std::string::npos; pos = folder.find('\\', pos + 1))
         ::CreateDirectoryA(folder.substr(0, pos).c_str(), nullptr);
     return folder;
@@ -46,27 +61,15 @@ inline std::string FreshFolder(const std::string& name)
 
 inline bool WriteTextFile(const std::string& path, const std::string& text)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(h);
-    return ok && written == text.size();
+    std::ofstream out(path, std::ios::binary);
+    return bool(out.write(text.data(), static_cast<std::streamsize>(text.size())));
 }
 
 // The file's content, or "<missing>" when it cannot be read.
 inline std::string ReadTextFile(const std::string& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string text(static_cast<size_t>(::GetFileSize(h, nullptr)), '\0');
-    DWORD read = 0;
-    if (!text.empty())
-        ::ReadFile(h, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-    ::CloseHandle(h);
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) : "<missing>";
 }
 
 inline bool IsDirectory(const std::string& path)
@@ -75,25 +78,53 @@ inline bool IsDirectory(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The names in a folder (files and folders), sorted, joined by '|'.
+// The names in a folder (files and folders), sorted, joined by '|': leftovers show up here.
 inline std::string FolderListing(const std::string& dir)
 {
-    std::string names;
+    std::vector<std::string> all;
     WIN32_FIND_DATAA data;
     HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &data);
     if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    std::string all[64];
-    int n = 0;
+        return std::string();
     do
-    {
-        std::string name = data.cFileName;
-        if (name != "." && name != ".." && n < 64)
-            all[n++] = name;
-    } while (::FindNextFileA(hFind, &data));
+        if (strcmp(data.cFileName, ".") && strcmp(data.cFileName, ".."))
+            all.push_back(data.cFileName);
+    while (::FindNextFileA(hFind, &data));
     ::FindClose(hFind);
-    std::sort(all, all + n);
-    for (int i = 0; i < n; ++i)
+    std::sort(all.begin(), all.end());
+    std::string names;
+    for (size_t i = 0; i < all.size(); ++i)
         names += (i ? "|" : "") + all[i];
     return names;
+}
+
+// mdutil beside the test, with this process's environment (and so its store); its exit code.
+inline DWORD RunMdutil(const std::string& arguments)
+{
+    std::string exe = WideToAnsi(zem::ui::ExeFolder().c_str()) + "mdutil.exe";
+    std::string command = "\"" + exe + "\" " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return ~0u;
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = ~0u;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+// A store of this process's own with web sites 1 to nSites, made the one every metabase call uses.
+inline bool UseStoreWithSites(const std::string& name, int nSites)
+{
+    std::string store = FreshFolder(name) + "MetaBase.xml";
+    std::string root = FreshFolder(name + "root");
+    root.pop_back();   // a backslash before the closing quote would escape it
+    ::SetEnvironmentVariableA("ZEM_METABASE_PATH", store.c_str());
+    for (int i = 1; i <= nSites; ++i)
+        if (RunMdutil("add-site " + std::to_string(i) + " \"Site " + std::to_string(i) + "\" \"" + root + "\" :80:") != 0)
+            return false;
+    return true;
 }

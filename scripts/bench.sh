@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the program and the benchmarks (x64) and prints the speed figures under Wine on a private Xvfb.
+# Arguments go to the bench program: [runs] [install|startup|log]...
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+
+zem_install_deps
+zem_configure x64 -DZEM_BUILD_TESTS=ON
+zem_build x64 --target zem_bench ZemWebSetup mdutil zem_iisadmin
+
+trap 'zem_stop_wine; zem_stop_xvfb' EXIT
+zem_start_xvfb
+cd "$ZEM_BUILD/x64"
+[ -d wineprefix ] || ./wine-run --init
+./wine-run regsvr32 /s "Z:$PWD/bin/zem_iisadmin.dll"
+./wine-run bin/zem_bench.exe "$@"

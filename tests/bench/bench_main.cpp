@@ -1,0 +1,290 @@
+// The program's speed figures, each as min/median/max over several runs and as a ratio to a baseline
+// measured in the same runs:
+//   install  the real program, driven from outside: from pressing Install to the verdict's message box,
+//            with 1,000 list entries of 16 KB and a 64 MB package, against a bare CopyFileW loop over the
+//            same files into a fresh folder;
+//   startup  process start to the main dialog holding its site list, 500 sites against one;
+//   log      the cost of a log line after 1,500 lines against the first lines, for the pane's append.
+// Usage: zem_bench [runs] [install|startup|log]...   (default 5 runs, all figures)
+#include "LogPane.h"
+#include "UiDriver.h"
+#include "resource.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace ui = zem::ui;
+
+// Looking at another process's windows goes through the Wine server that its file work needs too: a
+// closer watch would slow down what it measures.
+const ui::Millis kPoll{20};
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+void Report(const char* name, const char* unit, std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    std::printf("  %-34s min %9.3f  median %9.3f  max %9.3f %s\n", name, values.front(), values[values.size() / 2],
+                values.back(), unit);
+}
+
+void WriteFile(const std::wstring& path, const std::string& data)
+{
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (h == INVALID_HANDLE_VALUE || !::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr))
+        throw ui::DriverError("cannot write a bench file");
+    ::CloseHandle(h);
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = ::FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(dir + L"\\" + name);
+            else
+                ::DeleteFileW((dir + L"\\" + name).c_str());
+        } while (::FindNextFileW(hFind, &data));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+// A store with sites 1 to n, each with its own root folder below root.
+std::string Store(int n, const std::wstring& root)
+{
+    std::string rootA(root.begin(), root.end());
+    std::string xml = "<?xml version =\"1.0\"?>\n<configuration xmlns=\"urn:microsoft-catalog:XML_Metabase_V64_0\">\n"
+                      "<MBProperty>\n<IIsWebService\tLocation =\"/LM/W3SVC\"\n\t>\n</IIsWebService>\n";
+    for (int i = 1; i <= n; ++i)
+    {
+        std::string site = "/LM/W3SVC/" + std::to_string(i);
+        xml += "<IIsWebServer\tLocation =\"" + site + "\"\n\t\tServerBindings=\":" + std::to_string(8000 + i) +
+               ":\"\n\t\tServerComment=\"Site " + std::to_string(i) + "\"\n\t>\n</IIsWebServer>\n";
+        xml += "<IIsWebVirtualDir\tLocation =\"" + site + "/ROOT\"\n\t\tPath=\"" + rootA + "\\site" + std::to_string(i) +
+               "\"\n\t>\n</IIsWebVirtualDir>\n";
+    }
+    return xml + "</MBProperty>\n</configuration>\n";
+}
+
+struct Bench
+{
+    std::wstring work;   // everything the bench writes lies below this folder
+    std::wstring program;
+
+    ui::StartOptions Options(const std::wstring& store) const
+    {
+        ui::StartOptions options;
+        options.environment = { { L"ZEM_METABASE_PATH", store } };
+        return options;
+    }
+
+    // The program beside its list file, 1,000 pages and the package; one site in a pristine store.
+    void PrepareInstall()
+    {
+        std::wstring prog = work + L"\\prog";
+        ::CreateDirectoryW(prog.c_str(), nullptr);
+        ::CreateDirectoryW((prog + L"\\web").c_str(), nullptr);
+        program = prog + L"\\WebSetup.exe";
+        if (!::CopyFileW((ui::ExeFolder() + L"ZemWebSetup.exe").c_str(), program.c_str(), FALSE))
+            throw ui::DriverError("ZemWebSetup.exe is not beside the bench");
+        std::string list = "[FileList]\r\nFilesCount=1000\r\n";
+        std::string page(16 * 1024, 'p');
+        for (int i = 1; i <= 1000; ++i)
+        {
+            wchar_t name[32];
+            swprintf(name, 32, L"web\\p%04d.htm", i);
+            WriteFile(prog + L"\\" + name, page);
+            list += "File" + std::to_string(i) + "=web\\p" + std::string(4 - std::to_string(i).size(), '0') +
+                    std::to_string(i) + ".htm\r\n";
+        }
+        WriteFile(prog + L"\\WebSetup.ini", list);
+        WriteFile(prog + L"\\ZemSetup.exe", std::string(64 * 1024 * 1024, 'z'));
+        WriteFile(work + L"\\one.xml", Store(1, work + L"\\wwwroot"));
+    }
+
+    // Seconds from pressing Install to the verdict, with a fresh store and target folder.
+    double Install(int run)
+    {
+        std::wstring store = work + L"\\run.xml";
+        ::CopyFileW((work + L"\\one.xml").c_str(), store.c_str(), FALSE);
+        std::wstring target = work + L"\\target" + std::to_wstring(run);
+        ui::DriverProcess process = ui::DriverProcess::Start(program, Options(store));
+        HWND dlg = ui::WaitMainDialog(process, [](HWND box) { ui::Answer(box, IDOK); });
+        if (!dlg)
+            throw ui::DriverError("the dialog did not come up");
+        ::SendMessageW(ui::Item(dlg, IDC_WEB_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((target + L"\\ZemWeb").c_str()));
+        HWND box = nullptr;
+        auto start = Clock::now();
+        ui::Command(dlg, IDOK);
+        ui::WaitUntil([&] {
+            std::vector<HWND> boxes = process.MessageBoxes();
+            box = boxes.empty() ? nullptr : boxes.front();
+            return box != nullptr;
+        }, ui::Millis{600000}, kPoll);
+        double seconds = Seconds(start);
+        if (!box)
+            throw ui::DriverError("no verdict");
+        if (!ui::ReadMessageBox(box).hasIcon)
+            std::printf("  (run %d: the verdict was not \"Setup finished.\")\n", run);
+        ui::Answer(box, IDOK);
+        ui::Post(dlg, WM_COMMAND, IDCANCEL);
+        process.WaitExit();
+        RemoveTree(target);
+        return seconds;
+    }
+
+    // Seconds for the bare copy of the same files into a fresh folder.
+    double BareCopy(int run)
+    {
+        std::wstring prog = work + L"\\prog";
+        std::wstring target = work + L"\\bare" + std::to_wstring(run);
+        auto start = Clock::now();
+        ::CreateDirectoryW(target.c_str(), nullptr);
+        for (int i = 1; i <= 1000; ++i)
+        {
+            wchar_t name[32];
+            swprintf(name, 32, L"\\p%04d.htm", i);
+            if (!::CopyFileW((prog + L"\\web" + name).c_str(), (target + name).c_str(), FALSE))
+                throw ui::DriverError("bare copy failed");
+        }
+        if (!::CopyFileW((prog + L"\\ZemSetup.exe").c_str(), (target + L"\\ZemSetup.exe").c_str(), FALSE))
+            throw ui::DriverError("bare copy failed");
+        double seconds = Seconds(start);
+        RemoveTree(target);
+        return seconds;
+    }
+
+    // Seconds from process start to the site list holding all n sites.
+    double Startup(const std::wstring& store, int n)
+    {
+        auto start = Clock::now();
+        ui::DriverProcess process = ui::DriverProcess::Start(ui::ExeFolder() + L"ZemWebSetup.exe", Options(store));
+        HWND combo = nullptr;
+        ui::WaitUntil([&] {
+            for (HWND h : process.Windows(L"#32770"))
+                if (HWND c = ::GetDlgItem(h, IDC_SITE))
+                    combo = c;
+            return combo && ::SendMessageW(combo, CB_GETCOUNT, 0, 0) == n;
+        }, ui::Millis{600000}, kPoll);
+        double seconds = Seconds(start);
+        for (HWND h : process.Windows(L"#32770"))
+            ui::Post(h, WM_COMMAND, IDCANCEL);
+        process.WaitExit();
+        return seconds;
+    }
+};
+
+// Microseconds per line for `count` lines appended after the pane already holds `before` lines.
+double MicrosPerLine(int before, int count)
+{
+    HWND hEdit = ::CreateWindowExA(0, "EDIT", "", (0x50B108C4 & ~WS_CHILD) | WS_POPUP, 0, 0, 600, 180, nullptr, nullptr,
+                                   nullptr, nullptr);
+    ::SendMessageA(hEdit, EM_SETLIMITTEXT, 0, 0);
+    const char* line = "C:\\Inetpub\\wwwroot\\ZemWeb\\images\\download-button.gif";
+    std::string filled;
+    for (int i = 0; i < before; ++i)
+        filled += std::string(line) + "\r\n";
+    AppendTextToPane(hEdit, filled.c_str());
+    auto start = Clock::now();
+    for (int i = 0; i < count; ++i)
+        AppendLineToPane(hEdit, line);
+    double us = Seconds(start) * 1e6 / count;
+    ::DestroyWindow(hEdit);
+    return us;
+}
+
+std::vector<double> Ratios(const std::vector<double>& a, const std::vector<double>& b)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.size(); ++i)
+        ratios.push_back(a[i] / b[i]);
+    return ratios;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    std::vector<std::string> figures(argv + (argc > 1 ? 2 : 1), argv + argc);
+    if (figures.empty())
+        figures = { "install", "startup", "log" };
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    Bench bench;
+    bench.work = std::wstring(temp) + L"zembench";
+    RemoveTree(bench.work);
+    ::CreateDirectoryW(bench.work.c_str(), nullptr);
+    try
+    {
+        for (const std::string& figure : figures)
+        {
+            std::vector<double> a, b;
+            if (figure == "install")
+            {
+                bench.PrepareInstall();
+                bench.Install(0);   // the first start of a program in the prefix pays for the prefix
+                for (int i = 1; i <= runs; ++i)
+                {
+                    a.push_back(bench.Install(i));
+                    b.push_back(bench.BareCopy(i));
+                }
+                std::printf("install (1,000 x 16 KB + 64 MB), %d runs\n", runs);
+                Report("Install to verdict", "s", a);
+                Report("bare CopyFileW loop", "s", b);
+                Report("ratio", "x", Ratios(a, b));
+            }
+            else if (figure == "startup")
+            {
+                std::wstring one = bench.work + L"\\start1.xml", many = bench.work + L"\\start500.xml";
+                WriteFile(one, Store(1, bench.work + L"\\wwwroot"));
+                WriteFile(many, Store(500, bench.work + L"\\wwwroot"));
+                bench.Startup(one, 1);
+                for (int i = 0; i < runs; ++i)
+                {
+                    a.push_back(bench.Startup(many, 500));
+                    b.push_back(bench.Startup(one, 1));
+                }
+                std::printf("startup to the site list, %d runs\n", runs);
+                Report("500 sites", "s", a);
+                Report("1 site", "s", b);
+                Report("ratio", "x", Ratios(a, b));
+            }
+            else if (figure == "log")
+            {
+                for (int i = 0; i < runs; ++i)
+                {
+                    a.push_back(MicrosPerLine(1500, 20));
+                    b.push_back(MicrosPerLine(0, 20));
+                }
+                std::printf("log pane append, %d runs\n", runs);
+                Report("line after 1,500 lines", "us", a);
+                Report("first lines", "us", b);
+                Report("ratio", "x", Ratios(a, b));
+            }
+        }
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "bench: %s\n", e.what());
+        return 1;
+    }
+    RemoveTree(bench.work);
+    return 0;
+}
