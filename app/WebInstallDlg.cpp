@@ -437,8 +437,9 @@ BOOL CWebInstallDlg::AskYesNo(const char* pszQuestion)
 
 void CWebInstallDlg::ShowVerdict(const char* pszText, UINT nType)
 {
-    // The verdict does not wait for the pane: the lines still queued reach it while the box is up, and
-    // Install is enabled only once they are all there.
+    // The box comes after the log: its text is the pane's last line, which the user should see there
+    // too. One last drain costs one addition to the pane, whatever the run was.
+    FlushLog();
     AfxMessageBox(pszText, nType);
 }
 
