@@ -50,7 +50,9 @@ private:
     struct Stamp
     {
         bool exists = false;
-        BY_HANDLE_FILE_INFORMATION info = {};
+        ULONGLONG size = 0;
+        FILETIME created = {};
+        FILETIME written = {};
         bool operator==(const Stamp& other) const;
     };
 
