@@ -24,7 +24,8 @@ windows_path() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 # Everything the program should find before it starts, so that a person and the headless run see the
 # same machine. Wine has no IIS: the stand-in admin base object is registered, and a metabase without
-# web sites gets the one a fresh IIS has. A store that has sites is left as it is.
+# web sites gets the one a fresh IIS has. The program counts sites from 1 and stops at the first it cannot
+# read, so a store without site 1 gets it too; a store that has site 1 is left as it is.
 prepare() {
     zem_log "creating the Wine prefix"
     "$X64/wine-run" --init
@@ -32,7 +33,7 @@ prepare() {
     zem_log "installing the distribution into $DIST"
     cmake --install "$X64" --prefix "$(unix_path "$DIST")" >/dev/null
     mkdir -p "$(unix_path 'C:\inetpub\wwwroot')"
-    if ! mdutil export-web 2>/dev/null | grep -q '^site'; then
+    if ! mdutil export-web 2>/dev/null | tr -d '\r' | grep -q $'^site\t1\t'; then
         zem_log "seeding Default Web Site"
         mdutil add-site 1 "Default Web Site" 'C:\inetpub\wwwroot' :80: >/dev/null
     fi
