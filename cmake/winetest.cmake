@@ -10,8 +10,12 @@ set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+# One wineserver for the whole run: started with the prefix's system processes before the first test, ended
+# after the last (see wine-run).
 add_test(NAME wineprefix_setup COMMAND ${CMAKE_BINARY_DIR}/wine-run --init)
+add_test(NAME wineserver_stop COMMAND ${CMAKE_BINARY_DIR}/wine-run --stop)
 set_tests_properties(wineprefix_setup PROPERTIES FIXTURES_SETUP wineprefix)
+set_tests_properties(wineserver_stop PROPERTIES FIXTURES_CLEANUP wineprefix)
 
 # Wine has no IIS: the stand-in admin base object is registered in the prefix before any test runs, so
 # every program that asks for the metabase finds it, as on a server with IIS. Without a MetaBase.xml in
