@@ -1,6 +1,7 @@
 // Crashes on purpose, for the harness's own check that a crash fails its test at once (crash_check.sh).
 // "crasher --child" starts a crashing copy of itself and then ends well: a crash of a program that a test
 // starts must fail the test too.
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstring>
