@@ -1,4 +1,4 @@
-// The link control as the real dialog creates it: colours, tooltip, pointer and double click.
+// The link control as the real dialog creates it: tooltip, pointer and double click.
 #include "SiteLinkEdit.h"
 #include "test_support.h"
 
@@ -41,17 +41,6 @@ protected:
 };
 
 MainDialogRun* SiteLink::s_run = nullptr;
-
-TEST_F(SiteLink, DrawsBlueOnTheButtonFace)
-{
-    HDC hdc = ::GetDC(m_hLink);
-    LRESULT brush = ::SendMessageA(s_run->hDlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc),
-                                   reinterpret_cast<LPARAM>(m_hLink));
-    EXPECT_EQ(reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE)), brush);
-    EXPECT_EQ(RGB(0, 0, 255), ::GetTextColor(hdc));
-    EXPECT_EQ(TRANSPARENT, ::GetBkMode(hdc));
-    ::ReleaseDC(m_hLink, hdc);
-}
 
 TEST_F(SiteLink, TooltipExplainsTheDoubleClickInTheUsersLanguage)
 {
