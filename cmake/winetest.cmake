@@ -1,17 +1,22 @@
 # Tests run through Wine in a prefix private to this build tree, on the X display the test command started.
 set(ZEM_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(ZEM_DESKTOP_HOLDER ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/desktop_holder.exe)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # Builds GoogleTest from Debian's sources with the cross compiler.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-add_test(NAME wineprefix_setup COMMAND ${CMAKE_BINARY_DIR}/wine-run --init)
+# One wineserver for the whole run: started with the prefix's system processes before the first test, ended
+# after the last (see wine-run).
+add_test(NAME wineprefix_setup COMMAND ${CMAKE_BINARY_DIR}/wine-run --init --hold-desktop)
+add_test(NAME wineserver_stop COMMAND ${CMAKE_BINARY_DIR}/wine-run --stop)
 set_tests_properties(wineprefix_setup PROPERTIES FIXTURES_SETUP wineprefix)
+set_tests_properties(wineserver_stop PROPERTIES FIXTURES_CLEANUP wineprefix)
 
 # Wine has no IIS: the stand-in admin base object is registered in the prefix before any test runs, so
 # every program that asks for the metabase finds it, as on a server with IIS. Without a MetaBase.xml in

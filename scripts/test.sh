@@ -6,12 +6,25 @@ set -euo pipefail
 zem_install_deps
 zem_configure x64 -DZEM_BUILD_TESTS=ON
 zem_configure x86 -DZEM_BUILD_TESTS=OFF
+
+trap 'kill ${prefix_create:-} ${x86_build:-} 2>/dev/null || true; zem_stop_wine; zem_stop_xvfb' EXIT
+zem_start_xvfb
+# A new Wine prefix takes half a minute to set up, mostly waiting: it is made while x64 builds.
+"$ZEM_BUILD/x64/wine-run" --create >"$ZEM_BUILD/wineprefix-create.log" 2>&1 &
+prefix_create=$!
 zem_log "building x64"
 zem_build x64
-zem_log "building x86 (compiled and linked, never run here)"
-zem_build x86
+wait "$prefix_create" || zem_log "creating the Wine prefix failed; the tests try again"
+# The x86 build is only compiled and linked: it runs beside the x64 tests, which mostly wait on Wine.
+zem_log "building x86 beside the tests (compiled and linked, never run here)"
+zem_build x86 >"$ZEM_BUILD/x86-build.log" 2>&1 &
+x86_build=$!
 
-trap 'zem_stop_wine; zem_stop_xvfb' EXIT
-zem_start_xvfb
-cd "$ZEM_BUILD/x64"
-ctest --output-on-failure -j "$ZEM_JOBS" "$@"
+status=0
+(cd "$ZEM_BUILD/x64" && ctest --output-on-failure -j "$ZEM_JOBS" "$@") || status=$?
+if ! wait "$x86_build"; then
+    cat "$ZEM_BUILD/x86-build.log" >&2
+    zem_log "the x86 build failed"
+    status=1
+fi
+exit "$status"

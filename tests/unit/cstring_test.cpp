@@ -8,12 +8,7 @@
 
 namespace {
 
-bool IsEnglishUi()
-{
-    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_ENGLISH;
-}
-
-TEST(CString, LoadsCatalogueStringsWholeAndMissingOnesEmpty)
+TEST(CString, LoadsAndFormatsCatalogueStringsWholeAndMissingOnesEmpty)
 {
     CString str;
     EXPECT_TRUE(str.LoadString(IDS_NO_WEB_SERVER));
@@ -24,11 +19,14 @@ TEST(CString, LoadsCatalogueStringsWholeAndMissingOnesEmpty)
     EXPECT_FALSE(str.LoadString(103));         // a gap in the catalogue
     EXPECT_TRUE(str.IsEmpty());
 
-    if (IsEnglishUi())
-    {
-        str.LoadString(IDS_LABEL_FOLDER);
-        EXPECT_STREQ("Web virtual directory: ", str);   // the trailing blank is part of the text
-    }
+    CString strFormat;
+    ASSERT_TRUE(strFormat.LoadString(IDS_SITE_ROOT_PATH));
+    std::string expected(strFormat.GetString());
+    expected.replace(expected.find("%s"), 2, "D:\\Web");
+    str.Format(IDS_SITE_ROOT_PATH, "D:\\Web");
+    EXPECT_EQ(expected, str.GetString());
+    str.Format(static_cast<UINT>(103), 1);      // missing format: empty text
+    EXPECT_TRUE(str.IsEmpty());
 }
 
 TEST(CString, FormatsWithPrintfRulesWithoutLimit)
@@ -36,36 +34,11 @@ TEST(CString, FormatsWithPrintfRulesWithoutLimit)
     CString str;
     str.Format("%s=%d", "port", 8080);
     EXPECT_STREQ("port=8080", str);
-
     str.Format("%s", "C:\\100%\\d%s");          // a '%' in a value stays as it is
     EXPECT_STREQ("C:\\100%\\d%s", str);
-
-    const std::string longValue(5000, 'x');
-    str.Format("[%s]", longValue.c_str());
+    str.Format("[%s]", std::string(5000, 'x').c_str());
     EXPECT_EQ(5002, str.GetLength());
-
     str.Format(static_cast<LPCSTR>(nullptr));
-    EXPECT_TRUE(str.IsEmpty());
-}
-
-TEST(CString, FormatsFromTheCatalogue)
-{
-    CString strFormat;
-    ASSERT_TRUE(strFormat.LoadString(IDS_SITE_ROOT_PATH));
-    const int placeholder = static_cast<int>(std::string(strFormat.GetString()).find("%s"));
-    ASSERT_GE(placeholder, 0);
-
-    CString str;
-    str.Format(IDS_SITE_ROOT_PATH, "D:\\Web");
-    std::string expected(strFormat.GetString());
-    expected.replace(static_cast<size_t>(placeholder), 2, "D:\\Web");
-    EXPECT_EQ(expected, str.GetString());
-    if (IsEnglishUi())
-    {
-        EXPECT_STREQ("Root path of current website is D:\\Web", str);
-    }
-
-    str.Format(static_cast<UINT>(103), 1);      // missing format: empty text
     EXPECT_TRUE(str.IsEmpty());
 }
 
@@ -76,7 +49,6 @@ TEST(CString, TrimsAsciiWhiteSpaceOnly)
         { " \t ", "", "", "" },
         { "", "", "", "" },
         { " " DBCS_5C " ", DBCS_5C, DBCS_5C " ", " " DBCS_5C },
-        { "a b", "a b", "a b", "a b" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
@@ -91,43 +63,31 @@ TEST(CString, SpanExcludingComparesWholeCharacters)
 {
     EXPECT_STREQ("a.htm", CString("a.htm,x").SpanExcluding(","));
     EXPECT_STREQ("", CString(",a").SpanExcluding(","));
-    EXPECT_STREQ("abc", CString("abc").SpanExcluding(",;"));
     EXPECT_STREQ("ab", CString("ab;c,d").SpanExcluding(",;"));
     // The trail byte 0x5C ends the span only where it is a character of its own.
     EXPECT_STREQ(IsDoubleByteCodePage() ? DBCS_5C : "\xD5", CString(DBCS_5C "\\x").SpanExcluding("\\"));
 }
 
-TEST(CString, ComparesBytewiseOrIgnoringCase)
+TEST(CString, ComparesCutsAndJoins)
 {
     CString abc("abc");
     EXPECT_LT(abc.Compare("abd"), 0);
     EXPECT_GT(abc.Compare("ab"), 0);
-    EXPECT_EQ(0, abc.Compare("abc"));
     EXPECT_NE(0, abc.Compare("ABC"));
     EXPECT_EQ(0, abc.CompareNoCase("ABC"));
-    EXPECT_TRUE(abc == "abc");
-    EXPECT_TRUE("abc" == abc);
-    EXPECT_TRUE(abc != CString("80"));
     EXPECT_TRUE(CString("080") != "80");
     EXPECT_EQ(0, CString().Compare(nullptr));
-}
 
-TEST(CString, CutsAndJoins)
-{
     CString str("192.0.2.5:8080:portal");
-    EXPECT_STREQ("192.0.2.5", str.Left(9));
     EXPECT_STREQ("8080", str.Mid(10, 4));
     EXPECT_STREQ("portal", str.Mid(15));
     EXPECT_STREQ("", str.Left(-1));
     EXPECT_STREQ("", str.Mid(100));
     EXPECT_STREQ(str, str.Left(100));
     EXPECT_STREQ("a:b", CString("a") + ":" + CString("b"));
-
-    CString buf;
-    lstrcpyA(buf.GetBuffer(16), "xyz");
-    buf.ReleaseBuffer();
-    EXPECT_EQ(3, buf.GetLength());
-    EXPECT_STREQ("xyz", buf);
+    lstrcpyA(str.GetBuffer(16), "xyz");
+    str.ReleaseBuffer();
+    EXPECT_EQ(3, str.GetLength());
 }
 
 } // namespace

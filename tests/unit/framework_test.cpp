@@ -1,7 +1,6 @@
 // The framework's window plumbing: message-map dispatch along the class chain, the creation hook that
-// lets a control see its own WM_CREATE, reflected colour messages, command routing and message boxes.
+// lets a control see its own WM_CREATE, command routing and message boxes.
 #include "stdafx.h"
-#include "AboutDlg.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -58,27 +57,6 @@ BEGIN_MESSAGE_MAP(CDerivedProbeWnd, CProbeWnd)
     ON_MESSAGE(WM_PROBE, &CDerivedProbeWnd::OnProbe)
 END_MESSAGE_MAP()
 
-// An edit control that colours itself through the reflected WM_CTLCOLOR, as the link control does.
-class CColourEdit : public CEdit
-{
-public:
-    CBrush m_brush;
-    UINT lastCtlColor = 0xFFFF;
-
-protected:
-    afx_msg HBRUSH CtlColor(CDC* pDC, UINT nCtlColor)
-    {
-        lastCtlColor = nCtlColor;
-        pDC->SetTextColor(RGB(0, 0, 255));
-        return static_cast<HBRUSH>(m_brush.m_hObject);
-    }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CColourEdit, CEdit)
-    ON_WM_CTLCOLOR_REFLECT()
-END_MESSAGE_MAP()
-
 const RECT kRect = { 0, 0, 200, 40 };
 
 TEST(Framework, CreatedWindowSeesItsOwnCreateAndIsDetachedAfterItsLastMessage)
@@ -133,41 +111,6 @@ TEST(Framework, CommandsMatchIdAndNotificationCode)
     wnd.DestroyWindow();
 }
 
-TEST(Framework, ControlColoursItselfThroughTheReflectedMessage)
-{
-    CProbeWnd parent;
-    ASSERT_TRUE(parent.CreateEx(0, "STATIC", "", WS_POPUP, kRect, nullptr, 0));
-    CColourEdit edit;
-    ASSERT_TRUE(edit.Create(WS_CHILD | ES_READONLY, kRect, &parent, 1017));
-    EXPECT_EQ(1017, edit.GetDlgCtrlID());
-    edit.m_brush.Attach(::GetSysColorBrush(COLOR_BTNFACE));
-
-    HDC hdc = ::GetDC(edit.m_hWnd);
-    LRESULT brush = parent.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(edit.m_hWnd));
-    EXPECT_EQ(reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE)), brush);
-    EXPECT_EQ(static_cast<UINT>(CTLCOLOR_STATIC), edit.lastCtlColor);
-    EXPECT_EQ(RGB(0, 0, 255), ::GetTextColor(hdc));
-    ::ReleaseDC(edit.m_hWnd, hdc);
-    edit.m_brush.Detach();
-    parent.DestroyWindow();
-    EXPECT_EQ(nullptr, edit.m_hWnd);   // children are detached with their parent
-}
-
-TEST(Framework, TemporaryObjectsWrapForeignWindows)
-{
-    HWND hWnd = ::CreateWindowExA(0, "STATIC", "plain", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, hWnd);
-    CWnd* pWnd = CWnd::FromHandle(hWnd);
-    ASSERT_NE(nullptr, pWnd);
-    EXPECT_EQ(pWnd, CWnd::FromHandle(hWnd));
-    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hWnd));
-    CString str;
-    pWnd->GetWindowText(str);
-    EXPECT_STREQ("plain", str);
-    ::DestroyWindow(hWnd);
-    EXPECT_EQ(nullptr, CWnd::FromHandle(nullptr));
-}
-
 TEST(Framework, MessageBoxTakesTheAppNameAndTheUsualIcon)
 {
     CWinApp app;
@@ -188,11 +131,11 @@ TEST(Framework, MessageBoxTakesTheAppNameAndTheUsualIcon)
             zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; });
             if (!box)
                 return;
-            info = zem::ui::ReadMessageBox(box);
+            info = ReadNewMessageBox(box);
             // The icon static is 0x14 on Windows and 0x440 in Wine's message box template.
             HWND icon = ::GetDlgItem(box, 0x14) ? ::GetDlgItem(box, 0x14) : ::GetDlgItem(box, 0x440);
             iconShown = reinterpret_cast<HICON>(::SendMessageA(icon, STM_GETICON, 0, 0));
-            zem::ui::Answer(box, rows[i].answer);
+            ::PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(rows[i].answer), 0);
         });
         EXPECT_EQ(rows[i].answer, AfxMessageBox("percent 100% stays", rows[i].type)) << "row " << i;
         answer.join();
@@ -200,20 +143,6 @@ TEST(Framework, MessageBoxTakesTheAppNameAndTheUsualIcon)
         EXPECT_EQ(L"percent 100% stays", info.text) << "row " << i;
         EXPECT_EQ(::LoadIconA(nullptr, rows[i].icon), iconShown) << "row " << i;
     }
-}
-
-TEST(Framework, ModalDialogEndsThroughItsOkCommand)
-{
-    CAboutDlg dlg;
-    std::thread close([tid = ::GetCurrentThreadId()] {
-        HWND box = nullptr;
-        zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, [](HWND h) { return zem::ui::ClassName(h) == L"#32770"; })) != nullptr; });
-        if (box)
-            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_EQ(IDOK, dlg.DoModal());
-    close.join();
-    EXPECT_EQ(nullptr, dlg.m_hWnd);
 }
 
 } // namespace

@@ -77,22 +77,4 @@ TEST(PackagePicker, FilterListIsWellFormed)
     }
 }
 
-TEST(PackagePicker, StructureSizeFollowsThePlatformVersion)
-{
-    const DWORD full = sizeof(OPENFILENAMEA);
-    const DWORD old = OPENFILENAME_SIZE_VERSION_400A;
-    ASSERT_LT(old, full);
-    struct { DWORD version; DWORD size; } rows[] = {
-        { 0x00000004, old },    // NT 4.0
-        { 0x00000A04, full },   // Windows 98 (4.10)
-        { 0x00005A04, full },   // Windows Me (4.90)
-        { 0x00000005, full },   // 2000
-        { 0x00000106, full },   // 7
-        { 0x0000000A, full },   // 10
-        { 0x00000003, old },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].size, OpenFileNameSize(rows[i].version)) << "row " << i;
-}
-
 } // namespace

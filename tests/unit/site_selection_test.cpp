@@ -40,13 +40,6 @@ CString Loaded(UINT nID, const char* value = nullptr)
     return str;
 }
 
-std::wstring Wide(const char* text)
-{
-    std::wstring wide(strlen(text) + 1, L'\0');
-    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], static_cast<int>(wide.size()))) - 1);
-    return wide;
-}
-
 std::string Computer()
 {
     char szName[16] = {};
@@ -112,27 +105,6 @@ TEST_F(SiteSelection, ListsSitesUpToTheFirstGapAndProposesSiteOne)
     EXPECT_EQ(site1Line + site2Line + site1Line + site1Line, Item(IDC_LOG));
     EXPECT_EQ("D:\\\\ZemWeb", Item(IDC_WEB_FOLDER));
     EXPECT_EQ("http://" + Computer() + "/Zem/", Item(IDC_SITE_LINK));
-}
-
-TEST_F(SiteSelection, NoSiteOneMeansNoWebServer)
-{
-    AddSite(m_metabase, 2, L"Only site 2", L"E:\\", { L":80:" });
-    Start();
-    ASSERT_NE(nullptr, m_run->hDlg);
-
-    ASSERT_EQ(1u, m_run->startupMessages.size());
-    const CString strNoServer = Loaded(IDS_NO_WEB_SERVER);
-    EXPECT_EQ(Wide(strNoServer), m_run->startupMessages[0].text);
-    EXPECT_EQ((std::vector<std::string>{ std::string(Loaded(IDS_NO_WEBSITE)) }), Sites());
-    EXPECT_EQ(std::string(strNoServer) + "\r\n", Item(IDC_LOG));
-    EXPECT_EQ("", Item(IDC_WEB_FOLDER));
-    EXPECT_EQ("http://" + Computer() + "/Zem/", Item(IDC_SITE_LINK));
-    EXPECT_FALSE(m_run->dlg.load()->m_bWebServerFound);
-
-    // Site 1 still cannot be read: choosing the only entry changes nothing.
-    Choose(0);
-    EXPECT_EQ(std::string(strNoServer) + "\r\n", Item(IDC_LOG));
-    EXPECT_EQ("", Item(IDC_WEB_FOLDER));
 }
 
 TEST_F(SiteSelection, SiteWithoutReadableDescriptionKeepsThePreviousOne)

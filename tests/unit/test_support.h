@@ -29,6 +29,22 @@ inline HWND FindThreadWindow(DWORD threadId, const std::function<bool(HWND)>& ma
     return search.found;
 }
 
+// Reads a message box that has just shown. A thread that has not asked for a message for seconds counts
+// as hung until the box's own loop runs, and the driver's messages to the box are refused until then.
+inline zem::ui::MessageBoxInfo ReadNewMessageBox(HWND box)
+{
+    zem::ui::MessageBoxInfo info;
+    zem::ui::WaitUntil([&] {
+        try {
+            info = zem::ui::ReadMessageBox(box);
+            return true;
+        } catch (const zem::ui::DriverError&) {
+            return false;
+        }
+    });
+    return info;
+}
+
 // Waits for a message box of that thread, reads it and presses the button; an empty caption and text
 // when none came.
 inline zem::ui::MessageBoxInfo AnswerMessageBox(DWORD threadId, int buttonId)
@@ -37,7 +53,7 @@ inline zem::ui::MessageBoxInfo AnswerMessageBox(DWORD threadId, int buttonId)
     zem::ui::WaitUntil([&] { return (box = FindThreadWindow(threadId, zem::ui::IsMessageBox)) != nullptr; });
     if (!box)
         return {};
-    zem::ui::MessageBoxInfo info = zem::ui::ReadMessageBox(box);
+    zem::ui::MessageBoxInfo info = ReadNewMessageBox(box);
     zem::ui::Answer(box, buttonId);
     return info;
 }
@@ -80,7 +96,7 @@ public:
                 return false;
             if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
             {
-                startupMessages.push_back(zem::ui::ReadMessageBox(box));
+                startupMessages.push_back(ReadNewMessageBox(box));
                 zem::ui::Answer(box, IDOK);
             }
             hFound = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; });
