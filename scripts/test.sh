@@ -7,7 +7,12 @@ zem_install_deps
 zem_configure x64 -DZEM_BUILD_TESTS=ON
 zem_configure x86 -DZEM_BUILD_TESTS=OFF
 
-trap 'kill ${prefix_create:-} ${x86_build:-} 2>/dev/null || true; zem_stop_wine; zem_stop_xvfb' EXIT
+# A test that died with a small drive of its own mounted leaves it to this command.
+zem_unmount_test_drives() {
+    awk -v b="$ZEM_BUILD/" '$1 == "zemtiny" && index($2, b) == 1 { print $2 }' /proc/mounts |
+        while read -r m; do umount -l "$m" 2>/dev/null || true; done
+}
+trap 'kill ${prefix_create:-} ${x86_build:-} 2>/dev/null || true; zem_unmount_test_drives; zem_stop_wine; zem_stop_xvfb' EXIT
 zem_start_xvfb
 # A new Wine prefix takes half a minute to set up, mostly waiting: it is made while x64 builds.
 "$ZEM_BUILD/x64/wine-run" --create >"$ZEM_BUILD/wineprefix-create.log" 2>&1 &
