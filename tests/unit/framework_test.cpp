@@ -1,5 +1,3 @@
-// The framework's window plumbing: message-map dispatch along the class chain, the creation hook that
-// lets a control see its own WM_CREATE, command routing and message boxes.
 #include "stdafx.h"
 #include "test_support.h"
 
@@ -31,7 +29,7 @@ protected:
             return -1;
         return createResult;
     }
-    afx_msg LRESULT OnProbe(WPARAM wParam, LPARAM) { calls.push_back("base-probe"); return static_cast<LRESULT>(wParam) + 1; }
+    afx_msg LRESULT OnProbe(WPARAM, LPARAM) { calls.push_back("base-probe"); return 1; }
     afx_msg LRESULT OnProbeBaseOnly(WPARAM, LPARAM) { calls.push_back("base-only"); return 42; }
     afx_msg void OnProbeClicked() { calls.push_back("clicked"); }
     void PostNcDestroy() override { ++ncDestroyed; }
@@ -59,55 +57,40 @@ END_MESSAGE_MAP()
 
 const RECT kRect = { 0, 0, 200, 40 };
 
-TEST(Framework, CreatedWindowSeesItsOwnCreateAndIsDetachedAfterItsLastMessage)
+TEST(Framework, CreationHookAndNcDestroy)
 {
     CProbeWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "probe", WS_POPUP, kRect, nullptr, 0));
     EXPECT_EQ(wnd.m_hWnd, wnd.hWndSeenInCreate);
-    ASSERT_EQ(1u, wnd.calls.size());
-    EXPECT_EQ("create:probe", wnd.calls[0]);
+    EXPECT_EQ((std::vector<std::string>{ "create:probe" }), wnd.calls);
     EXPECT_EQ(&wnd, CWnd::FromHandlePermanent(wnd.m_hWnd));
-
     HWND hWnd = wnd.m_hWnd;
     EXPECT_TRUE(wnd.DestroyWindow());
     EXPECT_EQ(nullptr, wnd.m_hWnd);
     EXPECT_EQ(1, wnd.ncDestroyed);
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hWnd));
+
+    CProbeWnd refused;   // OnCreate saying -1 fails the creation
+    refused.createResult = -1;
+    EXPECT_FALSE(refused.CreateEx(0, "STATIC", "refused", WS_POPUP, kRect, nullptr, 0));
+    EXPECT_EQ(nullptr, refused.m_hWnd);
+    EXPECT_EQ(1, refused.ncDestroyed);
 }
 
-TEST(Framework, CreateFailsWhenOnCreateRefuses)
-{
-    CProbeWnd wnd;
-    wnd.createResult = -1;
-    EXPECT_FALSE(wnd.CreateEx(0, "STATIC", "refused", WS_POPUP, kRect, nullptr, 0));
-    EXPECT_EQ(nullptr, wnd.m_hWnd);
-    EXPECT_EQ(1, wnd.ncDestroyed);
-}
-
-TEST(Framework, DerivedMapComesFirstAndBaseEntriesStillApply)
+TEST(Framework, DispatchFollowsTheClassChainIdAndCode)
 {
     CDerivedProbeWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "", WS_POPUP, kRect, nullptr, 0));
     EXPECT_EQ(7, wnd.SendMessage(WM_PROBE, 1));
     EXPECT_EQ(42, wnd.SendMessage(WM_PROBE_BASE_ONLY));
-    EXPECT_EQ((std::vector<std::string>{ "create:", "derived-probe", "base-only" }), wnd.calls);
-
-    // Unmapped messages get the window class's own processing.
-    wnd.SetWindowText("text");
-    char sz[16] = {};
-    wnd.GetWindowText(sz, sizeof(sz));
-    EXPECT_STREQ("text", sz);
-    wnd.DestroyWindow();
-}
-
-TEST(Framework, CommandsMatchIdAndNotificationCode)
-{
-    CProbeWnd wnd;
-    ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "", WS_POPUP, kRect, nullptr, 0));
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, BN_CLICKED), 0);
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, CBN_SELCHANGE), 0);   // other code
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON + 1, BN_CLICKED), 0);  // other id
-    EXPECT_EQ((std::vector<std::string>{ "create:", "clicked" }), wnd.calls);
+    EXPECT_EQ((std::vector<std::string>{ "create:", "derived-probe", "base-only", "clicked" }), wnd.calls);
+    wnd.SetWindowText("text");   // unmapped: the window class's own processing
+    char sz[16] = {};
+    wnd.GetWindowText(sz, sizeof(sz));
+    EXPECT_STREQ("text", sz);
     wnd.DestroyWindow();
 }
 
@@ -117,7 +100,7 @@ TEST(Framework, MessageBoxTakesTheAppNameAndTheUsualIcon)
     app.SetCurrentHandles(::GetModuleHandleA(nullptr));
     EXPECT_STREQ("unit_tests", app.m_pszAppName);
 
-    struct { UINT type; LPCSTR icon; int answer; } rows[] = {
+    const struct { UINT type; LPCSTR icon; int answer; } rows[] = {
         { MB_OK, IDI_EXCLAMATION, IDOK },
         { MB_YESNO, IDI_QUESTION, IDNO },
         { MB_OK | MB_ICONINFORMATION, IDI_INFORMATION, IDOK },
@@ -128,8 +111,7 @@ TEST(Framework, MessageBoxTakesTheAppNameAndTheUsualIcon)
         HICON iconShown = nullptr;
         std::thread answer([&, tid = ::GetCurrentThreadId()] {
             HWND box = nullptr;
-            zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; });
-            if (!box)
+            if (!zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; }))
                 return;
             info = ReadNewMessageBox(box);
             // The icon static is 0x14 on Windows and 0x440 in Wine's message box template.
