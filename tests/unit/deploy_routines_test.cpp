@@ -1,7 +1,6 @@
 #include "DeployFiles.h"
 #include "InstallRequest.h"
 #include "ListFile.h"
-#include "deploy_test_support.h"
 #include "resource.h"
 #include "test_support.h"
 
@@ -113,10 +112,7 @@ TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
         for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
         {
             std::string dest = folder + rows[i].name;
-            RemoveTree(dest + "\\");
-            ::RemoveDirectoryA(dest.c_str());
-            ::SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileA(dest.c_str());
+            RemoveTree(dest);
             rows[i].prepare(dest);
             DWORD error = ReplaceCopyFile(rows[i].source ? (folder + rows[i].source).c_str() : source.c_str(), dest.c_str(),
                                           rows[i].removeFolder, pszWork);

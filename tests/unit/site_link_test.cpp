@@ -1,6 +1,5 @@
 // The link control as the real dialog creates it: tooltip, pointer and double click.
 #include "SiteLinkEdit.h"
-#include "deploy_test_support.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

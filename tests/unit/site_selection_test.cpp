@@ -1,7 +1,6 @@
 // Site list, proposed folder, log line and client address of the real dialog, over a scripted metabase
 // registered on the dialog's own thread.
 #include "SiteAddress.h"
-#include "deploy_test_support.h"
 #include "fake_admin_base.h"
 #include "test_support.h"
 
