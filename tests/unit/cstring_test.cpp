@@ -56,16 +56,4 @@ TEST(CString, TrimsAndSpansWholeCharacters)
     EXPECT_STREQ(IsDoubleByteCodePage() ? DBCS_5C : "\xD5", CString(DBCS_5C "\\x").SpanExcluding("\\"));
 }
 
-TEST(CString, CutsStayInsideTheText)
-{
-    CString str("192.0.2.5:8080:portal");
-    EXPECT_STREQ("8080", str.Mid(10, 4));
-    EXPECT_STREQ("portal", str.Mid(15));
-    EXPECT_STREQ("", str.Left(-1));
-    EXPECT_STREQ("", str.Mid(100));
-    EXPECT_STREQ(str, str.Left(100));
-    EXPECT_EQ(0, CString("abc").CompareNoCase("ABC"));
-    EXPECT_EQ(0, CString().Compare(nullptr));
-}
-
 } // namespace
