@@ -115,8 +115,7 @@ TEST_F(DeployRun, FailedCopiesAreCountedAndNothingPublishedIsLost)
     const std::string& t = m_target;
     ASSERT_TRUE(CreateDirectoryTree(t.c_str()));
     WriteTextFile(t + "missing.htm", "published before");
-    ::CreateDirectoryA((t + "ZemSetup.exe").c_str(), nullptr);  // not removed for the package (replacing pages is the
-                                                                // file routine's test)
+    ::CreateDirectoryA((t + "ZemSetup.exe").c_str(), nullptr);  // not removed for the package
     m_request.strPackage = (m_exe + "Other.exe").c_str();
     Recorder run = Run("FilesCount=5\r\nFile1=web\\ZemWeb.htm\r\nFile2=web\\default.htm\r\nFile3=web\\missing.htm\r\n"
                        "File4=..\\exe\\a.htm\r\nFile5=a.htm,..\\..\\escaped\r\n");
