@@ -29,13 +29,8 @@ HWND FindWorkerBox(DWORD uiThreadId)
 class DeployDialog : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_sitesSeeded = UseStoreWithSites("dialog-store", 2);
-        s_run = new MainDialogRun;
-    }
+    static void SetUpTestSuite() { s_sitesSeeded = UseStoreWithSites("dialog-store", 2), s_run = new MainDialogRun; }
     static void TearDownTestSuite() { delete s_run; }
-
     void SetUp() override
     {
         ASSERT_NE(nullptr, s_run->hDlg) << "the dialog did not come up";

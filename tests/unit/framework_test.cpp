@@ -25,15 +25,12 @@ protected:
     {
         hWndSeenInCreate = m_hWnd;
         calls.push_back(std::string("create:") + (lpcs->lpszName ? lpcs->lpszName : ""));
-        if (CWnd::OnCreate(lpcs) == -1)
-            return -1;
-        return createResult;
+        return CWnd::OnCreate(lpcs) == -1 ? -1 : createResult;
     }
     afx_msg LRESULT OnProbe(WPARAM, LPARAM) { calls.push_back("base-probe"); return 1; }
     afx_msg LRESULT OnProbeBaseOnly(WPARAM, LPARAM) { calls.push_back("base-only"); return 42; }
     afx_msg void OnProbeClicked() { calls.push_back("clicked"); }
     void PostNcDestroy() override { ++ncDestroyed; }
-
     DECLARE_MESSAGE_MAP()
 };
 

@@ -13,7 +13,6 @@ class SiteLink : public ::testing::Test
 protected:
     static void SetUpTestSuite() { s_run = new MainDialogRun; }
     static void TearDownTestSuite() { delete s_run; }
-
     void SetUp() override
     {
         ASSERT_NE(nullptr, s_run->hDlg) << "the dialog did not come up";
@@ -68,7 +67,6 @@ TEST_F(SiteLink, HotZoneAndPointerFollowTheText)
         EXPECT_FALSE(m_pLink->HitTestText(CPoint(edge + 1, 0))) << shown;
     }
     ::SendMessageA(m_hLink, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    ASSERT_LT(TextWidth("http://a/Zem/"), TextWidth(text));
 
     // Sharing the dialog thread's input state makes its cursor ours to read, whatever the real pointer
     // on the shared display is over.

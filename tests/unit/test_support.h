@@ -38,10 +38,7 @@ std::string Msg(UINT nID, Args... args)
     return std::string(str);
 }
 
-inline std::string ErrorLine(DWORD code)
-{
-    return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code);
-}
+inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code); }
 
 // A file or a folder with all it holds, read-only files included.
 inline void RemoveTree(const std::string& path)
@@ -66,10 +63,7 @@ inline std::string FreshFolder(const std::string& name)
     return folder + "\\";
 }
 
-inline bool WriteTextFile(const std::string& path, const std::string& text)
-{
-    return bool(std::ofstream(path, std::ios::binary) << text);
-}
+inline bool WriteTextFile(const std::string& path, const std::string& text) { return bool(std::ofstream(path, std::ios::binary) << text); }
 
 // The file's content, or "<missing>" when it cannot be read.
 inline std::string ReadTextFile(const std::string& path)
@@ -107,16 +101,14 @@ inline DWORD RunMdutil(const std::string& arguments)
 {
     std::string exe = WideToAnsi(zem::ui::ExeFolder().c_str()) + "mdutil.exe";
     std::string command = "\"" + exe + "\" " + arguments;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
+    STARTUPINFOA si = { sizeof(si) };
     PROCESS_INFORMATION pi = {};
     if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         return ~0u;
     ::WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = ~0u;
     ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread), ::CloseHandle(pi.hProcess);
     return code;
 }
 
@@ -185,19 +177,13 @@ public:
             dialog.DoModal();
             dlg = nullptr;
         });
-        HWND hFound = nullptr;
         zem::ui::WaitUntil([&] {
             if (uiThreadId == 0)
                 return false;
             if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
-            {
-                startupMessages.push_back(ReadNewMessageBox(box));
-                zem::ui::Answer(box, IDOK);
-            }
-            hFound = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; });
-            return hFound != nullptr;
+                startupMessages.push_back(ReadNewMessageBox(box)), zem::ui::Answer(box, IDOK);
+            return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
         });
-        hDlg = hFound;
     }
 
     ~MainDialogRun()
@@ -209,8 +195,6 @@ public:
     }
 
     MainDialogRun(const MainDialogRun&) = delete;
-    MainDialogRun& operator=(const MainDialogRun&) = delete;
-
     std::atomic<CWebInstallDlg*> dlg{nullptr};
     HWND hDlg = nullptr;
     std::vector<zem::ui::MessageBoxInfo> startupMessages;   // the boxes shown before the dialog came up
