@@ -97,8 +97,6 @@ TEST_F(DeployRun, EntryEdgeCases)
         { "FilesCount=1\r\nFile1=a.htm,x,y\r\n", { 0, 5, 55, 80, 100 }, "ZemSetup.exe|x,y" },
         { "FilesCount=1\r\nFile1=a.htm , sub\r\n", { 0, 5, 55, 80, 100 }, " sub|ZemSetup.exe" },
         { "FilesCount=1\r\nFile1=web\\images\\logo.gif\r\n", { 0, 5, 55, 80, 100 }, "ZemSetup.exe|logo.gif" },
-        // The second entry begins with a comma: no step for it.
-        { "FilesCount=2\r\nFile1=a.htm\r\nFile2=,web\\ZemWeb.htm\r\n", { 0, 5, 30, 80, 100 }, "ZemSetup.exe|a.htm" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
