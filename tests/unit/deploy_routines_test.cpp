@@ -160,8 +160,7 @@ TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
         InstallRefusal refusal = CheckInstallRequest(rows[i].folder.c_str(), rows[i].package.c_str(), request);
         EXPECT_EQ(rows[i].message, refusal.nMessageID) << "row " << i;
         EXPECT_EQ(rows[i].focus, refusal.nFocusID) << "row " << i;
-        if (rows[i].target)
-            EXPECT_STREQ(rows[i].target, request.strFolder) << "row " << i;
+        EXPECT_STREQ(rows[i].target ? rows[i].target : static_cast<LPCSTR>(request.strFolder), request.strFolder) << "row " << i;
         CString strPackage(rows[i].package.c_str());
         EXPECT_STREQ(strPackage.Trim(), request.strPackage) << "row " << i;
     }

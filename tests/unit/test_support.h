@@ -101,7 +101,8 @@ inline DWORD RunMdutil(const std::string& arguments)
 {
     std::string exe = WideToAnsi(zem::ui::ExeFolder().c_str()) + "mdutil.exe";
     std::string command = "\"" + exe + "\" " + arguments;
-    STARTUPINFOA si = { sizeof(si) };
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         return ~0u;
