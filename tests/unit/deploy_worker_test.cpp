@@ -1,8 +1,6 @@
-// One whole deployment run without any window, against events that record what the run tells and asks:
-// log lines, progress positions, questions, the verdict, and a stop request.
+// Whole deployment runs without any window, against events that record what the run tells and asks.
 #include "DeployFiles.h"
 #include "DeployWorker.h"
-#include "deploy_test_support.h"
 #include "resource.h"
 #include "test_support.h"
 
@@ -30,15 +28,9 @@ struct Recorder : IDeployEvents
     {
         questions.push_back(pszQuestion);
         BOOL answer = !answers.empty() && answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return answer;
+        return answers.empty() ? answer : (answers.pop_front(), answer);
     }
-    void ShowVerdict(const char* pszText, UINT nType) override
-    {
-        verdicts.push_back(pszText);
-        verdictType = nType;
-    }
+    void ShowVerdict(const char* pszText, UINT nType) override { verdicts.push_back(pszText), verdictType = nType; }
     BOOL IsStopRequested() override { return log.size() >= stopAtLine; }
 };
 
@@ -59,11 +51,7 @@ protected:
         // A double-byte folder name whose trail byte is 0x5C on the way to the target folder.
         Target(FreshFolder("target") + "pub" DBCS_5C "\\ZemWeb\\");
     }
-    void Target(const std::string& folder)
-    {
-        m_target = folder;
-        m_request.strFolder = folder.c_str();
-    }
+    void Target(const std::string& folder) { m_request.strFolder = (m_target = folder).c_str(); }
     Recorder Run(const std::string& list, Recorder events = Recorder())
     {
         WriteTextFile(m_exe + "WebSetup.ini", "[FileList]\r\n" + list);
@@ -109,11 +97,6 @@ TEST_F(DeployRun, EntryEdgeCases)
         { "FilesCount=1\r\nFile1=a.htm,x,y\r\n", { 0, 5, 55, 80, 100 }, "ZemSetup.exe|x,y" },
         { "FilesCount=1\r\nFile1=a.htm , sub\r\n", { 0, 5, 55, 80, 100 }, " sub|ZemSetup.exe" },
         { "FilesCount=1\r\nFile1=web\\images\\logo.gif\r\n", { 0, 5, 55, 80, 100 }, "ZemSetup.exe|logo.gif" },
-        // The second entry begins with a comma: no step for it.
-        { "FilesCount=2\r\nFile1=a.htm\r\nFile2=,web\\ZemWeb.htm\r\n", { 0, 5, 30, 80, 100 }, "ZemSetup.exe|a.htm" },
-        // Duplicated keys and quotation marks: what the platform's profile reader makes of them.
-        { "FilesCount=2\r\nfile1=a.htm\r\nFile1=web\\extra.htm\r\nFile2=\"web\\ZemWeb.htm\"\r\n", { 0, 5, 30, 55, 80, 100 },
-          "ZemSetup.exe|ZemWeb.htm|a.htm" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
@@ -129,16 +112,11 @@ TEST_F(DeployRun, FailedCopiesAreCountedAndNothingPublishedIsLost)
 {
     const std::string& t = m_target;
     ASSERT_TRUE(CreateDirectoryTree(t.c_str()));
-    WriteTextFile(t + "ZemWeb.htm", "old page");
-    ::SetFileAttributesA((t + "ZemWeb.htm").c_str(), FILE_ATTRIBUTE_READONLY);
-    ::CreateDirectoryA((t + "default.htm").c_str(), nullptr);   // an empty folder named like an entry
     WriteTextFile(t + "missing.htm", "published before");
     ::CreateDirectoryA((t + "ZemSetup.exe").c_str(), nullptr);  // not removed for the package
     m_request.strPackage = (m_exe + "Other.exe").c_str();
     Recorder run = Run("FilesCount=5\r\nFile1=web\\ZemWeb.htm\r\nFile2=web\\default.htm\r\nFile3=web\\missing.htm\r\n"
                        "File4=..\\exe\\a.htm\r\nFile5=a.htm,..\\..\\escaped\r\n");
-    EXPECT_EQ("content of web\\ZemWeb.htm", ReadTextFile(t + "ZemWeb.htm"));
-    EXPECT_EQ("content of web\\default.htm", ReadTextFile(t + "default.htm"));
     EXPECT_EQ("published before", ReadTextFile(t + "missing.htm"));
     EXPECT_TRUE(IsDirectory(t + "ZemSetup.exe"));
     EXPECT_FALSE(IsDirectory(t + "..\\..\\escaped"));
@@ -153,8 +131,7 @@ TEST_F(DeployRun, FailedCopiesAreCountedAndNothingPublishedIsLost)
     EXPECT_EQ(static_cast<UINT>(MB_OK), run.verdictType);
 }
 
-// A link inside the target folder that leads out of it: the copy through it is refused. The link is
-// planted from the Unix side before the tests run (ZEM_LINK_ROOT): Wine cannot make one itself.
+// A link inside the target folder that leads out of it, planted from the Unix side (ZEM_LINK_ROOT).
 TEST_F(DeployRun, LinkOutOfTheTargetIsRefused)
 {
     char szRoot[MAX_PATH] = {};
@@ -200,26 +177,16 @@ TEST_F(DeployRun, VirtualDirectoryAndItsQuestion)
             << "row " << i;
         EXPECT_EQ(!hr || rows[i].answer ? 1u : 0u, run.verdicts.size()) << "row " << i;
     }
-    EXPECT_NE(std::string::npos, Msg(IDS_VDIR_FAILED_LOG, "Zem", static_cast<int>(0x800700B7), "").find("-2147024713"));
 }
 
 TEST_F(DeployRun, StopsWhenAskedAndEndsWithoutAVerdict)
 {
-    const std::string list = "FilesCount=3\r\nFile1=a.htm\r\nFile2=web\\extra.htm\r\nFile3=web\\ZemWeb.htm\r\n";
     Recorder events;
     events.stopAtLine = 3;   // after the first entry's line
-    Recorder run = Run(list, events);
+    Recorder run = Run("FilesCount=3\r\nFile1=a.htm\r\nFile2=web\\extra.htm\r\nFile3=web\\ZemWeb.htm\r\n", events);
     EXPECT_EQ(0u, m_result);
     EXPECT_EQ((std::vector<UINT>{ 0, 5, 21 }), run.positions);
     EXPECT_TRUE(run.verdicts.empty());
-    // Asked to stop before the question: no question.
-    UseStoreWithSites("stop-store", 0);
-    m_request.bWebServerFound = TRUE;
-    events.stopAtLine = 2;
-    run = Run(list, events);
-    EXPECT_EQ(0u, m_result);
-    EXPECT_EQ(3u, run.log.size());
-    EXPECT_TRUE(run.questions.empty());
 }
 
 TEST_F(DeployRun, HugeCountIsBoundedAndLogged)

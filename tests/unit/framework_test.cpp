@@ -1,5 +1,3 @@
-// The framework's window plumbing: message-map dispatch along the class chain, the creation hook that
-// lets a control see its own WM_CREATE, command routing and message boxes.
 #include "stdafx.h"
 #include "test_support.h"
 
@@ -27,15 +25,12 @@ protected:
     {
         hWndSeenInCreate = m_hWnd;
         calls.push_back(std::string("create:") + (lpcs->lpszName ? lpcs->lpszName : ""));
-        if (CWnd::OnCreate(lpcs) == -1)
-            return -1;
-        return createResult;
+        return CWnd::OnCreate(lpcs) == -1 ? -1 : createResult;
     }
-    afx_msg LRESULT OnProbe(WPARAM wParam, LPARAM) { calls.push_back("base-probe"); return static_cast<LRESULT>(wParam) + 1; }
+    afx_msg LRESULT OnProbe(WPARAM, LPARAM) { calls.push_back("base-probe"); return 1; }
     afx_msg LRESULT OnProbeBaseOnly(WPARAM, LPARAM) { calls.push_back("base-only"); return 42; }
     afx_msg void OnProbeClicked() { calls.push_back("clicked"); }
     void PostNcDestroy() override { ++ncDestroyed; }
-
     DECLARE_MESSAGE_MAP()
 };
 
@@ -59,90 +54,66 @@ END_MESSAGE_MAP()
 
 const RECT kRect = { 0, 0, 200, 40 };
 
-TEST(Framework, CreatedWindowSeesItsOwnCreateAndIsDetachedAfterItsLastMessage)
+TEST(Framework, CreationHookAndNcDestroy)
 {
     CProbeWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "probe", WS_POPUP, kRect, nullptr, 0));
     EXPECT_EQ(wnd.m_hWnd, wnd.hWndSeenInCreate);
-    ASSERT_EQ(1u, wnd.calls.size());
-    EXPECT_EQ("create:probe", wnd.calls[0]);
+    EXPECT_EQ((std::vector<std::string>{ "create:probe" }), wnd.calls);
     EXPECT_EQ(&wnd, CWnd::FromHandlePermanent(wnd.m_hWnd));
-
     HWND hWnd = wnd.m_hWnd;
     EXPECT_TRUE(wnd.DestroyWindow());
     EXPECT_EQ(nullptr, wnd.m_hWnd);
     EXPECT_EQ(1, wnd.ncDestroyed);
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hWnd));
+
+    CProbeWnd refused;   // OnCreate saying -1 fails the creation
+    refused.createResult = -1;
+    EXPECT_FALSE(refused.CreateEx(0, "STATIC", "refused", WS_POPUP, kRect, nullptr, 0));
+    EXPECT_EQ(nullptr, refused.m_hWnd);
+    EXPECT_EQ(1, refused.ncDestroyed);
 }
 
-TEST(Framework, CreateFailsWhenOnCreateRefuses)
-{
-    CProbeWnd wnd;
-    wnd.createResult = -1;
-    EXPECT_FALSE(wnd.CreateEx(0, "STATIC", "refused", WS_POPUP, kRect, nullptr, 0));
-    EXPECT_EQ(nullptr, wnd.m_hWnd);
-    EXPECT_EQ(1, wnd.ncDestroyed);
-}
-
-TEST(Framework, DerivedMapComesFirstAndBaseEntriesStillApply)
+TEST(Framework, DispatchFollowsTheClassChainIdAndCode)
 {
     CDerivedProbeWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "", WS_POPUP, kRect, nullptr, 0));
     EXPECT_EQ(7, wnd.SendMessage(WM_PROBE, 1));
     EXPECT_EQ(42, wnd.SendMessage(WM_PROBE_BASE_ONLY));
-    EXPECT_EQ((std::vector<std::string>{ "create:", "derived-probe", "base-only" }), wnd.calls);
-
-    // Unmapped messages get the window class's own processing.
-    wnd.SetWindowText("text");
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, BN_CLICKED), 0);
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, CBN_SELCHANGE), 0);   // other code
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON + 1, BN_CLICKED), 0);  // other id
+    EXPECT_EQ((std::vector<std::string>{ "create:", "derived-probe", "base-only", "clicked" }), wnd.calls);
+    wnd.SetWindowText("text");   // unmapped: the window class's own processing
     char sz[16] = {};
     wnd.GetWindowText(sz, sizeof(sz));
     EXPECT_STREQ("text", sz);
     wnd.DestroyWindow();
 }
 
-TEST(Framework, CommandsMatchIdAndNotificationCode)
-{
-    CProbeWnd wnd;
-    ASSERT_TRUE(wnd.CreateEx(0, "STATIC", "", WS_POPUP, kRect, nullptr, 0));
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, BN_CLICKED), 0);
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, CBN_SELCHANGE), 0);   // other code
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON + 1, BN_CLICKED), 0);  // other id
-    EXPECT_EQ((std::vector<std::string>{ "create:", "clicked" }), wnd.calls);
-    wnd.DestroyWindow();
-}
-
-TEST(Framework, MessageBoxTakesTheAppNameAndTheUsualIcon)
+// A question gets its icon and its answer back; the text is shown as it is, not as a format.
+TEST(Framework, MessageBoxTakesTheAppNameTheIconAndReturnsTheAnswer)
 {
     CWinApp app;
     app.SetCurrentHandles(::GetModuleHandleA(nullptr));
     EXPECT_STREQ("unit_tests", app.m_pszAppName);
-
-    struct { UINT type; LPCSTR icon; int answer; } rows[] = {
-        { MB_OK, IDI_EXCLAMATION, IDOK },
-        { MB_YESNO, IDI_QUESTION, IDNO },
-        { MB_OK | MB_ICONINFORMATION, IDI_INFORMATION, IDOK },
-    };
-    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-    {
-        zem::ui::MessageBoxInfo info;
-        HICON iconShown = nullptr;
-        std::thread answer([&, tid = ::GetCurrentThreadId()] {
-            HWND box = nullptr;
-            zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; });
-            if (!box)
-                return;
-            info = ReadNewMessageBox(box);
-            // The icon static is 0x14 on Windows and 0x440 in Wine's message box template.
-            HWND icon = ::GetDlgItem(box, 0x14) ? ::GetDlgItem(box, 0x14) : ::GetDlgItem(box, 0x440);
-            iconShown = reinterpret_cast<HICON>(::SendMessageA(icon, STM_GETICON, 0, 0));
-            ::PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(rows[i].answer), 0);
-        });
-        EXPECT_EQ(rows[i].answer, AfxMessageBox("percent 100% stays", rows[i].type)) << "row " << i;
-        answer.join();
-        EXPECT_EQ(L"unit_tests", info.caption) << "row " << i;
-        EXPECT_EQ(L"percent 100% stays", info.text) << "row " << i;
-        EXPECT_EQ(::LoadIconA(nullptr, rows[i].icon), iconShown) << "row " << i;
-    }
+    zem::ui::MessageBoxInfo info;
+    HICON iconShown = nullptr;
+    std::thread answer([&, tid = ::GetCurrentThreadId()] {
+        HWND box = nullptr;
+        if (!zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; }))
+            return;
+        info = ReadNewMessageBox(box);
+        // The icon static is 0x14 on Windows and 0x440 in Wine's message box template.
+        HWND icon = ::GetDlgItem(box, 0x14) ? ::GetDlgItem(box, 0x14) : ::GetDlgItem(box, 0x440);
+        iconShown = reinterpret_cast<HICON>(::SendMessageA(icon, STM_GETICON, 0, 0));
+        ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+    });
+    EXPECT_EQ(IDNO, AfxMessageBox("percent 100% stays", MB_YESNO));
+    answer.join();
+    EXPECT_EQ(L"unit_tests", info.caption);
+    EXPECT_EQ(L"percent 100% stays", info.text);
+    EXPECT_EQ(::LoadIconA(nullptr, IDI_QUESTION), iconShown);
 }
 
 } // namespace

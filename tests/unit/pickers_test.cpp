@@ -10,10 +10,11 @@
 
 namespace {
 
-TEST(FolderPicker, ChosenFolderBecomesTheTargetFolder)
+TEST(FolderPicker, ChosenFolderBecomesTheTargetFolderOrIsRefusedUnchanged)
 {
     const bool dbcs = IsDoubleByteCodePage();
-    struct { std::string chosen; std::string field; std::string fieldDbcs; } rows[] = {
+    const std::string a249 = "D:\\" + std::string(249, 'a');
+    const struct { std::string chosen; std::string field; std::string fieldDbcs; } rows[] = {
         { "C:\\", "C:\\ZemWeb", "" },
         { "D:\\Inetpub\\wwwroot", "D:\\Inetpub\\wwwroot\\ZemWeb", "" },
         { "D:\\ZemWebOld\\pages", "D:\\ZemWebOld\\pages", "" },
@@ -22,45 +23,27 @@ TEST(FolderPicker, ChosenFolderBecomesTheTargetFolder)
         { "share", "shareZemWeb", "" },
         // Ends in a trail byte 0x5C: a separator is still needed in a double-byte code page.
         { "D:\\" DBCS_5C, "D:\\" DBCS_5C "ZemWeb", "D:\\" DBCS_5C "\\ZemWeb" },
-        { std::string("D:\\") + std::string(249, 'a'), std::string("D:\\") + std::string(249, 'a') + "\\ZemWeb", "" },
+        { a249, a249 + "\\ZemWeb", "" },
+        // No room for "\ZemWeb": refused, the buffer left as it was (empty expectation).
+        { "D:\\" + std::string(250, 'a'), "", "" },
+        { "D:\\" + std::string(255, 'a'), "", "" },
+        { "D:\\" + std::string(256, 'a'), "", "" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
         char szPath[MAX_PATH + 1];
         memset(szPath, 0x7E, sizeof(szPath));
         strcpy(szPath, rows[i].chosen.c_str());
-        EXPECT_TRUE(AppendZemWebFolder(szPath)) << "row " << i;
-        const std::string& expected = dbcs && !rows[i].fieldDbcs.empty() ? rows[i].fieldDbcs : rows[i].field;
-        EXPECT_EQ(expected, szPath) << "row " << i;
+        const std::string& field = dbcs && !rows[i].fieldDbcs.empty() ? rows[i].fieldDbcs : rows[i].field;
+        EXPECT_EQ(!field.empty(), AppendZemWebFolder(szPath) != FALSE) << "row " << i;
+        EXPECT_EQ(field.empty() ? rows[i].chosen : field, szPath) << "row " << i;
+        EXPECT_EQ(0x7E, szPath[MAX_PATH]) << "row " << i;
     }
-}
-
-TEST(FolderPicker, FolderTooLongForZemWebIsRefusedUnchanged)
-{
-    for (size_t length : { 253u, 258u, 259u })
-    {
-        char szPath[MAX_PATH + 1];
-        memset(szPath, 0x7E, sizeof(szPath));
-        std::string chosen = "D:\\" + std::string(length - 3, 'a');
-        strcpy(szPath, chosen.c_str());
-        EXPECT_FALSE(AppendZemWebFolder(szPath)) << "length " << length;
-        EXPECT_EQ(chosen, szPath) << "length " << length;
-        EXPECT_EQ(0x7E, szPath[MAX_PATH]) << "length " << length;
-    }
-}
-
-// The filter list as strings, split at its NULs up to the double NUL.
-std::string FilterText(const char (&szFilter)[PACKAGE_FILTER_BUFFER])
-{
-    std::string text;
-    for (const char* p = szFilter; *p; p += strlen(p) + 1)
-        text += std::string(p) + "|";
-    return text;
 }
 
 TEST(PackagePicker, FilterListIsWellFormed)
 {
-    struct { std::string all; std::string package; BOOL fits; std::string list; } rows[] = {
+    const struct { std::string all; std::string package; BOOL fits; std::string list; } rows[] = {
         { "All files", "Installation package", TRUE, "All files(*.*)|*.*|Installation package(.exe)|*.exe|" },
         { "", "", TRUE, "(*.*)|*.*|(.exe)|*.exe|" },
         { std::string(38, 'a'), std::string(38, 'b'), TRUE,
@@ -73,7 +56,10 @@ TEST(PackagePicker, FilterListIsWellFormed)
         char szFilter[PACKAGE_FILTER_BUFFER];
         memset(szFilter, 0x7E, sizeof(szFilter));
         EXPECT_EQ(rows[i].fits, BuildPackageFilter(szFilter, rows[i].all.c_str(), rows[i].package.c_str())) << "row " << i;
-        EXPECT_EQ(rows[i].list, FilterText(szFilter)) << "row " << i;
+        std::string list;   // split at the NULs up to the double NUL
+        for (const char* p = szFilter; *p && p < szFilter + sizeof(szFilter); p += strlen(p) + 1)
+            list += std::string(p) + "|";
+        EXPECT_EQ(rows[i].list, list) << "row " << i;
     }
 }
 

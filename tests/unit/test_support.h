@@ -1,7 +1,23 @@
-// Small helpers shared by the in-process tests.
+// Helpers shared by the in-process tests: code pages, staged folders, the metabase tool, message boxes and
+// the real main dialog run on a thread of its own.
 #pragma once
 
+#include "Text.h"
+#include "UiDriver.h"
+#include "WebInstallDlg.h"
+
+#include <shellapi.h>
 #include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 // Whether the process runs in a double-byte code page (936, 950), where 0x5C can be a trail byte.
 inline bool IsDoubleByteCodePage()
@@ -13,9 +29,102 @@ inline bool IsDoubleByteCodePage()
 // A double-byte character whose trail byte is a backslash in both 936 and 950; two characters in 1252.
 #define DBCS_5C "\xD5\x5C"
 
-#include "UiDriver.h"
+// A catalogue string filled in, and the error line of a failed copy, as the program writes them.
+template <typename... Args>
+std::string Msg(UINT nID, Args... args)
+{
+    CString str;
+    str.Format(nID, args...);
+    return std::string(str);
+}
 
-#include <functional>
+inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code); }
+
+// A file or a folder with all it holds, read-only files included.
+inline void RemoveTree(const std::string& path)
+{
+    std::string from = path + '\0';   // the list ends in a double NUL
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    ::SHFileOperationA(&op);
+}
+
+// A folder of its own for this test process below the system's temporary folder, emptied first.
+inline std::string FreshFolder(const std::string& name)
+{
+    char szTemp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, szTemp);
+    std::string folder = std::string(szTemp) + "zemdeploy" + std::to_string(::GetCurrentProcessId()) + "\\" + name;
+    RemoveTree(folder);
+    ::CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\";
+}
+
+inline bool WriteTextFile(const std::string& path, const std::string& text) { return bool(std::ofstream(path, std::ios::binary) << text); }
+
+// The file's content, or "<missing>" when it cannot be read.
+inline std::string ReadTextFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) : "<missing>";
+}
+
+inline bool IsDirectory(const std::string& path)
+{
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The names in a folder (files and folders), sorted, joined by '|': leftovers show up here.
+inline std::string FolderListing(const std::string& dir)
+{
+    std::vector<std::string> all;
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &data);
+    for (bool more = hFind != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(hFind, &data))
+        if (strcmp(data.cFileName, ".") && strcmp(data.cFileName, ".."))
+            all.push_back(data.cFileName);
+    if (hFind != INVALID_HANDLE_VALUE)
+        ::FindClose(hFind);
+    std::sort(all.begin(), all.end());
+    std::string names;
+    for (size_t i = 0; i < all.size(); ++i)
+        names += (i ? "|" : "") + all[i];
+    return names;
+}
+
+// mdutil beside the test, with this process's environment (and so its store); its exit code.
+inline DWORD RunMdutil(const std::string& arguments)
+{
+    std::string exe = WideToAnsi(zem::ui::ExeFolder().c_str()) + "mdutil.exe";
+    std::string command = "\"" + exe + "\" " + arguments;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return ~0u;
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = ~0u;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread), ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+// A store of this process's own with web sites 1 to nSites, made the one every metabase call uses.
+inline bool UseStoreWithSites(const std::string& name, int nSites)
+{
+    std::string store = FreshFolder(name) + "MetaBase.xml";
+    std::string root = FreshFolder(name + "root");
+    root.pop_back();   // a backslash before the closing quote would escape it
+    ::SetEnvironmentVariableA("ZEM_METABASE_PATH", store.c_str());
+    for (int i = 1; i <= nSites; ++i)
+        if (RunMdutil("add-site " + std::to_string(i) + " \"Site " + std::to_string(i) + "\" \"" + root + "\" :80:") != 0)
+            return false;
+    return true;
+}
 
 // Top-level windows of one thread of this process that satisfy match.
 inline HWND FindThreadWindow(DWORD threadId, const std::function<bool(HWND)>& match)
@@ -45,27 +154,6 @@ inline zem::ui::MessageBoxInfo ReadNewMessageBox(HWND box)
     return info;
 }
 
-// Waits for a message box of that thread, reads it and presses the button; an empty caption and text
-// when none came.
-inline zem::ui::MessageBoxInfo AnswerMessageBox(DWORD threadId, int buttonId)
-{
-    HWND box = nullptr;
-    zem::ui::WaitUntil([&] { return (box = FindThreadWindow(threadId, zem::ui::IsMessageBox)) != nullptr; });
-    if (!box)
-        return {};
-    zem::ui::MessageBoxInfo info = ReadNewMessageBox(box);
-    zem::ui::Answer(box, buttonId);
-    return info;
-}
-
-#include "WebInstallDlg.h"
-
-#include <atomic>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
-
 inline std::string WindowTextAnsi(HWND hwnd)
 {
     std::string text(static_cast<size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
@@ -90,19 +178,13 @@ public:
             dialog.DoModal();
             dlg = nullptr;
         });
-        HWND hFound = nullptr;
         zem::ui::WaitUntil([&] {
             if (uiThreadId == 0)
                 return false;
             if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
-            {
-                startupMessages.push_back(ReadNewMessageBox(box));
-                zem::ui::Answer(box, IDOK);
-            }
-            hFound = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; });
-            return hFound != nullptr;
+                startupMessages.push_back(ReadNewMessageBox(box)), zem::ui::Answer(box, IDOK);
+            return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
         });
-        hDlg = hFound;
     }
 
     ~MainDialogRun()
@@ -114,8 +196,6 @@ public:
     }
 
     MainDialogRun(const MainDialogRun&) = delete;
-    MainDialogRun& operator=(const MainDialogRun&) = delete;
-
     std::atomic<CWebInstallDlg*> dlg{nullptr};
     HWND hDlg = nullptr;
     std::vector<zem::ui::MessageBoxInfo> startupMessages;   // the boxes shown before the dialog came up

@@ -1,17 +1,13 @@
-// Stands in for the web browser: writes the address it was asked to open to the file that
-// ZEM_URL_RECORD names, so a test can see what a double click on the link opened.
+// Stands in for the web browser: writes the address it was asked to open to the file ZEM_URL_RECORD names.
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv)
 {
     const char* out = std::getenv("ZEM_URL_RECORD");
-    if (!out || argc < 2)
-        return 2;
-    FILE* f = std::fopen(out, "wb");
+    FILE* f = out && argc >= 2 ? std::fopen(out, "wb") : nullptr;
     if (!f)
-        return 3;
+        return 2;
     std::fputs(argv[1], f);
-    std::fclose(f);
-    return 0;
+    return std::fclose(f);
 }
