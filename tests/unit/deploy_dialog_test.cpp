@@ -155,6 +155,33 @@ TEST_F(DeployDialog, FolderBrowserStartsAtTheFieldAndProposesZemWeb)
     }
 }
 
+// The Open dialog proposes the package's name with the .exe filter chosen; Cancel keeps the field, OK fills it.
+TEST_F(DeployDialog, PackagePickerProposesZemSetupAndFillsTheField)
+{
+    SetField(IDC_PACKAGE, "kept");
+    for (int answer : { IDCANCEL, IDOK })
+    {
+        zem::ui::Command(m_hDlg, IDC_BROWSE_PACKAGE);
+        HWND hOpen = nullptr;
+        ASSERT_TRUE(zem::ui::WaitUntil([&] {
+            return (hOpen = FindThreadWindow(s_run->uiThreadId, [this](HWND h) {
+                        return h != m_hDlg && zem::ui::ClassName(h) == L"#32770" && !zem::ui::IsMessageBox(h);
+                    })) != nullptr;
+        }));
+        HWND hName = ::GetDlgItem(hOpen, 0x47C);   // the file name box (cmb13), edt1 in the older layout
+        if (!hName)
+            hName = ::GetDlgItem(hOpen, 0x480);
+        ASSERT_NE(nullptr, hName);
+        EXPECT_EQ(Msg(IDS_PACKAGE_FILE_NAME), WindowTextAnsi(hName));
+        EXPECT_EQ(1, static_cast<int>(::SendDlgItemMessageA(hOpen, 0x470, CB_GETCURSEL, 0, 0)));   // the .exe filter
+        if (answer == IDOK)
+            ::SetWindowTextA(hName, (m_exe + "ZemSetup.exe").c_str());
+        zem::ui::Post(hOpen, WM_COMMAND, answer, 0);
+        ASSERT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hOpen); }));
+        EXPECT_EQ(answer == IDOK ? m_exe + "ZemSetup.exe" : "kept", Field(IDC_PACKAGE));
+    }
+}
+
 // Closing the dialog while a run is under way, at several moments: the dialog ends, nothing hangs.
 TEST(DeployClosing, ClosingDuringARunEndsCleanly)
 {
