@@ -32,7 +32,7 @@ const Language kLanguages[] = {
 const Language* g_language = nullptr;
 
 // The catalogue is linked into this test as well: once the system language is the one under test, the
-// platform picks the same string table for both processes (the resource test holds the texts themselves).
+// platform picks the same string table for both processes.
 std::wstring Expected(UINT id)
 {
     const wchar_t* text = nullptr;
@@ -46,7 +46,6 @@ TEST(Environment, SystemLanguageIsTheOneUnderTest)
     EXPECT_EQ(GetACP(), g_language->codePage) << g_language->tag;
 }
 
-// A running program past its start-up, with the message boxes it showed on the way (answered with OK).
 struct Session {
     DriverProcess process;
     HWND dialog = nullptr;
@@ -55,18 +54,13 @@ struct Session {
 
 // The prefix is shared with the end-to-end runs, which may register the IIS stand-in and seed its default
 // store; pointing the stand-in at a store that does not exist keeps every site unreadable here.
-StartOptions WithoutWebServer()
+Session Open()
 {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     StartOptions options;
     options.environment = {{L"ZEM_METABASE_PATH", std::wstring(temp) + L"zem-dialog-test-no-store\\MetaBase.xml"}};
-    return options;
-}
-
-Session Open()
-{
-    Session s{DriverProcess::StartBeside(kProgram, WithoutWebServer()), nullptr, {}};
+    Session s{DriverProcess::StartBeside(kProgram, options), nullptr, {}};
     s.dialog = WaitMainDialog(s.process, [&](HWND box) {
         s.startBoxes.push_back(ReadMessageBox(box));
         Answer(box, IDOK);
@@ -84,7 +78,6 @@ std::vector<HWND> Others(const Session& s)
     return others;
 }
 
-// The texts a person sees in the dialog, to tell that a round trip through another window changed nothing.
 std::vector<std::wstring> VisibleTexts(HWND dialog)
 {
     std::vector<std::wstring> texts{Text(dialog)};
@@ -93,8 +86,6 @@ std::vector<std::wstring> VisibleTexts(HWND dialog)
         texts.push_back(ItemText(dialog, id));
     return texts;
 }
-
-// --- One program for the checks that only look ---------------------------------------------------------
 
 class StartedDialog : public testing::Test {
 protected:
@@ -160,25 +151,6 @@ TEST_F(StartedDialog, TitleAndCaptionsComeFromTheCatalogue)
     // Enter in a field must not start an installation.
     EXPECT_EQ(Send(Dialog(), DM_GETDEFID), MAKELONG(IDCANCEL, DC_HASDEFID));
 }
-
-// Kept as a test artefact: the only check that the Chinese captions are drawn with a font that has them.
-TEST_F(StartedDialog, SavesAScreenshot)
-{
-    std::wstring folder = ExeFolder();                       // <build>\bin\ .
-    folder = folder.substr(0, folder.find_last_of(L'\\', folder.size() - 2) + 1) + L"artefacts";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    std::string tag = g_language->tag;
-    std::wstring path = folder + L"\\dialog-" + std::wstring(tag.begin(), tag.end()) + L".png";
-    DeleteFileW(path.c_str());
-
-    ASSERT_TRUE(BringToFront(Dialog()));
-    CapturePng(Dialog(), path);
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
-    EXPECT_GT(data.nFileSizeLow, 1000u);
-}
-
-// --- A program of its own for each check that acts -----------------------------------------------------
 
 class MainDialog : public testing::Test {
 protected:
