@@ -220,7 +220,6 @@ bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
 DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptions& options)
 {
     std::wstring commandLine = L"\"" + exePath + L"\"";
-    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
     std::wstring environment;
     if (!options.environment.empty()) environment = BuildEnvironment(options.environment);
 
@@ -247,25 +246,12 @@ DriverProcess::DriverProcess(DriverProcess&& other) noexcept
 {
 }
 
-DriverProcess& DriverProcess::operator=(DriverProcess&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        process_ = std::exchange(other.process_, nullptr);
-        id_ = std::exchange(other.id_, 0);
-    }
-    return *this;
-}
-
 DriverProcess::~DriverProcess() { Close(); }
 
 void DriverProcess::Close() noexcept
 {
     if (!process_) return;
-    if (Running()) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-    }
+    Kill();
     CloseHandle(process_);
     process_ = nullptr;
 }
@@ -299,29 +285,17 @@ std::vector<HWND> DriverProcess::Windows(const wchar_t* className, bool includeH
     return list.found;
 }
 
-HWND DriverProcess::WaitWindow(const std::function<bool(HWND)>& match, Millis timeout) const
+HWND DriverProcess::WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout) const
 {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND hwnd : Windows())
-                if (match(hwnd)) {
-                    found = hwnd;
-                    return true;
-                }
+            for (HWND hwnd : Windows(className))
+                if (!caption || Text(hwnd) == caption) return (found = hwnd), true;
             return !Running();
         },
         timeout);
     return found;
-}
-
-HWND DriverProcess::WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout) const
-{
-    return WaitWindow(
-        [&](HWND hwnd) {
-            return (!className || SameName(ClassName(hwnd), className)) && (!caption || Text(hwnd) == caption);
-        },
-        timeout);
 }
 
 std::vector<HWND> DriverProcess::MessageBoxes() const
@@ -330,11 +304,6 @@ std::vector<HWND> DriverProcess::MessageBoxes() const
     for (HWND hwnd : Windows(L"#32770"))
         if (IsMessageBox(hwnd)) boxes.push_back(hwnd);
     return boxes;
-}
-
-HWND DriverProcess::WaitMessageBox(Millis timeout) const
-{
-    return WaitWindow(IsMessageBox, timeout);
 }
 
 bool DriverProcess::WaitIdle(Millis timeout) const
@@ -352,11 +321,6 @@ std::wstring ClassName(HWND hwnd)
     wchar_t name[256] = {};
     GetClassNameW(hwnd, name, 256);
     return name;
-}
-
-LONG_PTR Style(HWND hwnd)
-{
-    return GetWindowLongPtrW(hwnd, GWL_STYLE);
 }
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Millis answer)
@@ -381,20 +345,6 @@ std::wstring Text(HWND hwnd)
     std::wstring text(length + 1, L'\0');
     auto copied = static_cast<size_t>(Send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
     text.resize(std::min(copied, length));
-    return text;
-}
-
-std::string TextAnsi(HWND hwnd)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()), &length))
-        Fail("WM_GETTEXTLENGTH");
-    std::string text(length + 1, '\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()), &copied))
-        Fail("WM_GETTEXT");
-    text.resize(std::min<size_t>(copied, length));
     return text;
 }
 
@@ -449,7 +399,7 @@ void Command(HWND dialog, int id)
 
 bool IsMessageBox(HWND hwnd)
 {
-    if (GetParent(hwnd) && (Style(hwnd) & WS_CHILD)) return false;
+    if (GetParent(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) return false;
     if (!SameName(ClassName(hwnd), L"#32770")) return false;
     // A message box holds buttons, one text static and at most the icon static. An About box built from a
     // template with several unnamed statics must not pass for one.

@@ -37,7 +37,6 @@ std::wstring ExeFolder();
 bool WaitUntil(const std::function<bool()>& cond, Millis timeout = kWait, Millis every = Millis{25});
 
 struct StartOptions {
-    std::wstring arguments;    // command-line tail, after the quoted program path
     std::wstring workingDir;   // empty: the caller's
     // Variables set (or, with an empty value, removed) on top of the caller's environment.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
@@ -58,7 +57,6 @@ public:
     static DriverProcess StartBeside(const std::wstring& exeName, const StartOptions& options = {});
 
     DriverProcess(DriverProcess&& other) noexcept;
-    DriverProcess& operator=(DriverProcess&& other) noexcept;
     DriverProcess(const DriverProcess&) = delete;
     DriverProcess& operator=(const DriverProcess&) = delete;
     ~DriverProcess();
@@ -71,13 +69,10 @@ public:
 
     // Top-level windows of the process, optionally of one class; hidden ones only when asked.
     std::vector<HWND> Windows(const wchar_t* className = nullptr, bool includeHidden = false) const;
-    // First visible top-level window that satisfies match, or null after the time-out.
-    HWND WaitWindow(const std::function<bool(HWND)>& match, Millis timeout = kWait) const;
-    // Visible top-level window of that class and caption (null caption: any).
+    // Visible top-level window of that class and caption (null caption: any), or null after the time-out.
     HWND WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout = kWait) const;
 
     std::vector<HWND> MessageBoxes() const;
-    HWND WaitMessageBox(Millis timeout = kWait) const;
 
     // Lets the process reach its message loop, then checks that every visible window answers.
     bool WaitIdle(Millis timeout = kWait) const;
@@ -93,7 +88,6 @@ private:
 // --- Windows of any process ---------------------------------------------------------------------------
 
 std::wstring ClassName(HWND hwnd);
-LONG_PTR Style(HWND hwnd);
 // Sends and waits at most `answer`; a window that does not answer in time raises DriverError.
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Millis answer = kAnswer);
 // Posts; use it for anything that may open a modal window in the receiver, which would block a send.
@@ -101,8 +95,6 @@ void Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
 // Window text through WM_GETTEXT: the system converts an ANSI window's text to UTF-16 for us.
 std::wstring Text(HWND hwnd);
-// The same text as the receiver's code page sees it (the receiver must share the caller's code page).
-std::string TextAnsi(HWND hwnd);
 HWND Item(HWND dialog, int id);   // raises DriverError when the dialog has no such control
 std::wstring ItemText(HWND dialog, int id);
 std::vector<std::wstring> ComboItems(HWND combo);
