@@ -87,29 +87,21 @@ std::vector<std::wstring> VisibleTexts(HWND dialog)
     return texts;
 }
 
-class StartedDialog : public testing::Test {
+class MainDialog : public testing::Test {
 protected:
-    static void SetUpTestSuite() { session_.emplace(Open()); }
-    static void TearDownTestSuite()
-    {
-        if (session_ && session_->dialog && IsWindow(session_->dialog)) {
-            Click(Item(session_->dialog, IDCANCEL));
-            session_->process.WaitExit(10s);
-        }
-        session_.reset();
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(session_ && session_->dialog) << "the main dialog did not show";
+        session_.emplace(Open());
+        ASSERT_NE(session_->dialog, nullptr) << "the main dialog did not show";
     }
-
-    static HWND Dialog() { return session_->dialog; }
-    static std::optional<Session> session_;
+    HWND Dialog() const { return session_->dialog; }
+    std::optional<Session> session_;
 };
 
-std::optional<Session> StartedDialog::session_;
-
-TEST_F(StartedDialog, ToldThatThereIsNoWebServer)
+// Told that there is no web server; every caption from the catalogue. The template's own texts differ on
+// purpose (both Browse buttons say "&Browse", the labels lack the catalogue's wording), so a caption left
+// unset shows up here.
+TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
 {
     const auto& boxes = session_->startBoxes;
     ASSERT_EQ(boxes.size(), 1u);
@@ -123,12 +115,7 @@ TEST_F(StartedDialog, ToldThatThereIsNoWebServer)
     EXPECT_EQ(ComboItems(Item(Dialog(), IDC_SITE)), std::vector<std::wstring>{Expected(IDS_NO_WEBSITE)});
     EXPECT_EQ(Send(Item(Dialog(), IDC_SITE), CB_GETCURSEL), 0);
     EXPECT_EQ(ItemText(Dialog(), IDC_WEB_FOLDER), L"");
-}
 
-// The template's own texts differ on purpose (both Browse buttons say "&Browse", the labels lack the
-// catalogue's wording), so a caption left unset shows up here.
-TEST_F(StartedDialog, TitleAndCaptionsComeFromTheCatalogue)
-{
     const struct {
         int control;   // 0: the dialog's title
         UINT string;
@@ -151,17 +138,6 @@ TEST_F(StartedDialog, TitleAndCaptionsComeFromTheCatalogue)
     // Enter in a field must not start an installation.
     EXPECT_EQ(Send(Dialog(), DM_GETDEFID), MAKELONG(IDCANCEL, DC_HASDEFID));
 }
-
-class MainDialog : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        session_.emplace(Open());
-        ASSERT_NE(session_->dialog, nullptr) << "the main dialog did not show";
-    }
-    HWND Dialog() const { return session_->dialog; }
-    std::optional<Session> session_;
-};
 
 // The About item of the system menu cannot be read from another process; what it does can.
 TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
