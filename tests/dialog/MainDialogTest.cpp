@@ -112,8 +112,12 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
     EXPECT_EQ(boxes[0].buttons[0].first, IDOK);
 
     EXPECT_EQ(ItemText(Dialog(), IDC_LOG), Expected(IDS_NO_WEB_SERVER) + L"\r\n");
-    EXPECT_EQ(ComboItems(Item(Dialog(), IDC_SITE)), std::vector<std::wstring>{Expected(IDS_NO_WEBSITE)});
-    EXPECT_EQ(Send(Item(Dialog(), IDC_SITE), CB_GETCURSEL), 0);
+    HWND site = Item(Dialog(), IDC_SITE);
+    wchar_t item[256] = {};
+    EXPECT_EQ(Send(site, CB_GETCOUNT), 1);
+    Send(site, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
+    EXPECT_EQ(item, Expected(IDS_NO_WEBSITE));
+    EXPECT_EQ(Send(site, CB_GETCURSEL), 0);
     EXPECT_EQ(ItemText(Dialog(), IDC_WEB_FOLDER), L"");
 
     const struct {

@@ -360,22 +360,6 @@ std::wstring ItemText(HWND dialog, int id)
     return Text(Item(dialog, id));
 }
 
-std::vector<std::wstring> ComboItems(HWND combo)
-{
-    std::vector<std::wstring> items;
-    LRESULT count = Send(combo, CB_GETCOUNT);
-    if (count == CB_ERR) throw DriverError("CB_GETCOUNT failed");
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
-        if (length == CB_ERR) throw DriverError("CB_GETLBTEXTLEN failed");
-        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
-        LRESULT copied = Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
-        item.resize(copied == CB_ERR ? 0 : std::min<size_t>(static_cast<size_t>(copied), static_cast<size_t>(length)));
-        items.push_back(std::move(item));
-    }
-    return items;
-}
-
 HWND FocusOf(HWND anyWindowOfThread)
 {
     GUITHREADINFO info{};

@@ -97,7 +97,6 @@ void Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 std::wstring Text(HWND hwnd);
 HWND Item(HWND dialog, int id);   // raises DriverError when the dialog has no such control
 std::wstring ItemText(HWND dialog, int id);
-std::vector<std::wstring> ComboItems(HWND combo);
 
 // Control of the window's thread that has the keyboard focus, or null.
 HWND FocusOf(HWND anyWindowOfThread);
