@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <memory>
 #include <thread>
 
 namespace zem::ui {
@@ -38,48 +37,14 @@ void Check(HRESULT hr, const char* what)
     }
 }
 
-struct EnvironmentDeleter {
-    void operator()(wchar_t* block) const { FreeEnvironmentStringsW(block); }
+// Runs its function when the scope ends: the release of a handle or a state taken for the scope.
+template <class F>
+struct Finally {
+    F release;
+    ~Finally() { release(); }
 };
-struct DcReleaser {
-    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
-};
-struct DcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct GdiDeleter {
-    void operator()(HGDIOBJ obj) const { DeleteObject(obj); }
-};
-using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
-
-// Keeps a bitmap selected into a DC for the scope, as GDI wants it deselected before deletion.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
-    ~Selection() { SelectObject(dc_, old_); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-class ComScope {
-public:
-    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT hr_;   // RPC_E_CHANGED_MODE: the thread already has COM in another model, which serves too
-};
+template <class F>
+Finally(F) -> Finally<F>;
 
 bool SameName(const std::wstring& a, const std::wstring& b)
 {
@@ -92,8 +57,9 @@ bool SameName(const std::wstring& a, const std::wstring& b)
 std::wstring BuildEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& overrides)
 {
     std::vector<std::wstring> entries;
-    std::unique_ptr<wchar_t, EnvironmentDeleter> block(GetEnvironmentStringsW());
-    for (const wchar_t* p = block.get(); p && *p; p += wcslen(p) + 1) {
+    wchar_t* block = GetEnvironmentStringsW();
+    Finally freeBlock{[&] { FreeEnvironmentStringsW(block); }};
+    for (const wchar_t* p = block; p && *p; p += wcslen(p) + 1) {
         std::wstring entry(p);
         // Entries such as "=C:=C:\dir" keep per-drive folders; their name starts after the first '='.
         size_t eq = entry.find(L'=', 1);
@@ -504,8 +470,8 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     if (width <= 0 || height <= 0) throw DriverError("the window has no area to capture");
 
-    ScreenDc screen(GetDC(nullptr));
-    MemoryDc memory(CreateCompatibleDC(screen.get()));
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    Finally releaseDcs{[&] { DeleteDC(memory), ReleaseDC(nullptr, screen); }};
     if (!screen || !memory) Fail("no device context for the capture");
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -515,7 +481,8 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    GdiObject dib(CreateDIBSection(screen.get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Finally deleteDib{[&] { DeleteObject(dib); }};
     if (!dib || !bits) Fail("CreateDIBSection");
     const UINT stride = static_cast<UINT>(width) * 4, size = stride * static_cast<UINT>(height);
 
@@ -523,10 +490,11 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     // in a row agree.
     std::vector<BYTE> previous, current(size);
     {
-        Selection selected(memory.get(), dib.get());
+        HGDIOBJ old = SelectObject(memory, dib);   // deselected before the bitmap goes, as GDI wants
+        Finally deselect{[&] { SelectObject(memory, old); }};
         WaitUntil(
             [&] {
-                if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rc.left, rc.top, SRCCOPY | CAPTUREBLT))
+                if (!BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY | CAPTUREBLT))
                     Fail("BitBlt");
                 GdiFlush();
                 std::copy_n(static_cast<const BYTE*>(bits), size, current.begin());
@@ -537,7 +505,9 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
             timeout, Millis{100});
     }
 
-    ComScope com;
+    // RPC_E_CHANGED_MODE: the thread already has COM in another model, which serves too.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Finally uninitialize{[&] { if (SUCCEEDED(com)) CoUninitialize(); }};
     ComPtr<IWICImagingFactory> factory;
     Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)),
           "creating the imaging factory");
