@@ -1,5 +1,6 @@
 // Each method's results and error codes through the interface as a client calls it, the COM server's
 // rules, and mdutil's exit status.
+#include <initguid.h>   // defines the admin base object's class and interface ids in this unit
 #include "MetabaseTest.h"
 
 #include <functional>
@@ -7,6 +8,9 @@
 namespace mdtest {
 
 namespace {
+
+// A single-threaded apartment for the whole run, as the program's dialog thread has.
+[[maybe_unused]] const HRESULT g_apartment = ::CoInitialize(nullptr);
 
 using Methods = MetabaseTest;
 using Data = MetabaseTest;
