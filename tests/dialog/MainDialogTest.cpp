@@ -60,7 +60,7 @@ Session Open()
     GetTempPathW(MAX_PATH, temp);
     StartOptions options;
     options.environment = {{L"ZEM_METABASE_PATH", std::wstring(temp) + L"zem-dialog-test-no-store\\MetaBase.xml"}};
-    Session s{DriverProcess::StartBeside(kProgram, options), nullptr, {}};
+    Session s{DriverProcess::Start(ExeFolder() + kProgram, options), nullptr, {}};
     s.dialog = WaitMainDialog(s.process, [&](HWND box) {
         s.startBoxes.push_back(ReadMessageBox(box));
         Answer(box, IDOK);

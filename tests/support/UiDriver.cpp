@@ -127,7 +127,6 @@ std::vector<HWND> DirectChildren(HWND parent)
 struct TopLevelList {
     DWORD pid;
     const wchar_t* className;
-    bool includeHidden;
     std::vector<HWND> found;
 };
 
@@ -137,7 +136,7 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp)
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != c->pid) return TRUE;
-    if (!c->includeHidden && !IsWindowVisible(hwnd)) return TRUE;
+    if (!IsWindowVisible(hwnd)) return TRUE;
     if (c->className && !SameName(ClassName(hwnd), c->className)) return TRUE;
     c->found.push_back(hwnd);
     return TRUE;
@@ -202,11 +201,6 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
     return DriverProcess(pi.hProcess, pi.dwProcessId);
 }
 
-DriverProcess DriverProcess::StartBeside(const std::wstring& exeName, const StartOptions& options)
-{
-    return Start(ExeFolder() + exeName, options);
-}
-
 DriverProcess::DriverProcess(DriverProcess&& other) noexcept
     : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0))
 {
@@ -244,9 +238,9 @@ void DriverProcess::Kill()
     }
 }
 
-std::vector<HWND> DriverProcess::Windows(const wchar_t* className, bool includeHidden) const
+std::vector<HWND> DriverProcess::Windows(const wchar_t* className) const
 {
-    TopLevelList list{id_, className, includeHidden, {}};
+    TopLevelList list{id_, className, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&list));
     return list.found;
 }

@@ -53,8 +53,6 @@ struct MessageBoxInfo {
 class DriverProcess {
 public:
     static DriverProcess Start(const std::wstring& exePath, const StartOptions& options = {});
-    // Starts the named program from the folder of the running executable.
-    static DriverProcess StartBeside(const std::wstring& exeName, const StartOptions& options = {});
 
     DriverProcess(DriverProcess&& other) noexcept;
     DriverProcess(const DriverProcess&) = delete;
@@ -67,8 +65,8 @@ public:
     std::optional<DWORD> WaitExit(Millis timeout = kWait) const;
     void Kill();
 
-    // Top-level windows of the process, optionally of one class; hidden ones only when asked.
-    std::vector<HWND> Windows(const wchar_t* className = nullptr, bool includeHidden = false) const;
+    // Visible top-level windows of the process, optionally of one class.
+    std::vector<HWND> Windows(const wchar_t* className = nullptr) const;
     // Visible top-level window of that class and caption (null caption: any), or null after the time-out.
     HWND WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout = kWait) const;
 
