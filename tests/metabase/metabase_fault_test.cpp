@@ -165,8 +165,7 @@ TEST_F(MetabaseFault, SiteQueryReportsItsLastReadAndLeavesFailedBuffers)
         for (int k = 0; k < 3; ++k)
         {
             EXPECT_EQ(!rows[i].filled[k], Untouched(b[k])) << "row " << i << ", buffer " << k;
-            if (rows[i].filled[k])
-                EXPECT_EQ(expected[k], std::wstring(b[k])) << "row " << i << ", buffer " << k;
+            EXPECT_TRUE(!rows[i].filled[k] || expected[k] == std::wstring(b[k])) << "row " << i << ", buffer " << k;
         }
         ExpectReleased(i);
     }
