@@ -180,8 +180,6 @@ bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
     }
 }
 
-// --- DriverProcess ---------------------------------------------------------------------------------------
-
 DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptions& options)
 {
     std::wstring commandLine = L"\"" + exePath + L"\"";
@@ -274,8 +272,6 @@ bool DriverProcess::WaitIdle(Millis timeout) const
     return true;
 }
 
-// --- Windows of any process ---------------------------------------------------------------------------
-
 std::wstring ClassName(HWND hwnd)
 {
     wchar_t name[256] = {};
@@ -338,8 +334,6 @@ void Command(HWND dialog, int id)
 {
     Post(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, id)));
 }
-
-// --- Message boxes ---------------------------------------------------------------------------------------
 
 bool IsMessageBox(HWND hwnd)
 {
@@ -409,8 +403,6 @@ HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND 
     return settled && process.Running() ? dialog : nullptr;
 }
 
-// --- Keyboard --------------------------------------------------------------------------------------------
-
 bool BringToFront(HWND topLevel, Millis timeout)
 {
     if (GetForegroundWindow() == topLevel) return true;
@@ -454,8 +446,6 @@ void PostAltLetter(HWND dialog, wchar_t letter)
     Post(target, WM_SYSKEYDOWN, vk, altDown);
     Post(target, WM_SYSKEYUP, vk, altDown | (LPARAM{1} << 30) | (LPARAM{1} << 31));
 }
-
-// --- Pictures --------------------------------------------------------------------------------------------
 
 void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
 {

@@ -83,8 +83,6 @@ private:
     DWORD id_ = 0;
 };
 
-// --- Windows of any process ---------------------------------------------------------------------------
-
 std::wstring ClassName(HWND hwnd);
 // Sends and waits at most `answer`; a window that does not answer in time raises DriverError.
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Millis answer = kAnswer);
@@ -104,8 +102,6 @@ void Click(HWND button);
 // Tells the dialog that the control with this id was clicked (posted WM_COMMAND/BN_CLICKED).
 void Command(HWND dialog, int id);
 
-// --- Message boxes ---------------------------------------------------------------------------------------
-
 // A top-level dialog made like the system's message box: buttons, the text static 0xFFFF and the icon
 // static (0x14 on Windows, 0x440 on Wine 8).
 bool IsMessageBox(HWND hwnd);
@@ -118,8 +114,6 @@ void Answer(HWND box, int buttonId);
 // which must answer it. Null when the time runs out or the process ends.
 HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND box)>& onBox,
                     Millis timeout = kWait, Millis quiet = Millis{700});
-
-// --- Keyboard --------------------------------------------------------------------------------------------
 
 struct Chord {
     WORD key;              // virtual key
@@ -136,8 +130,6 @@ void Press(HWND topLevel, const Chord& chord);
 // Alt+letter as the posted WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP that the keyboard would produce, sent to
 // the control with the focus. Needs no foreground window; the dialog's own loop turns it into a mnemonic.
 void PostAltLetter(HWND dialog, wchar_t letter);
-
-// --- Pictures --------------------------------------------------------------------------------------------
 
 // Copies the window's rectangle from the screen, once two captures in a row agree (painting done), and
 // writes it as PNG. The window should be on top; raises DriverError on failure.
