@@ -179,8 +179,6 @@ TEST_F(MainDialog, AltBAndAltWReachDifferentButtons)
         std::function<void()> press;
         int button;
     } rows[] = {
-        {"posted Alt+B", [&] { PostAltLetter(Dialog(), L'b'); }, IDC_BROWSE_FOLDER},
-        {"posted Alt+W", [&] { PostAltLetter(Dialog(), L'w'); }, IDC_BROWSE_PACKAGE},
         {"typed Alt+B", [&] { Press(Dialog(), {'B', true}); }, IDC_BROWSE_FOLDER},
         {"typed Alt+W", [&] { Press(Dialog(), {'W', true}); }, IDC_BROWSE_PACKAGE},
     };

@@ -4,7 +4,6 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <thread>
 
 namespace zem::ui {
@@ -422,29 +421,12 @@ void Press(HWND topLevel, const Chord& chord)
         in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         inputs.push_back(in);
     };
-    std::vector<WORD> modifiers;
-    if (chord.ctrl) modifiers.push_back(VK_CONTROL);
-    if (chord.alt) modifiers.push_back(VK_MENU);
-    if (chord.shift) modifiers.push_back(VK_SHIFT);
-    for (WORD m : modifiers) key(m, false);
+    if (chord.alt) key(VK_MENU, false);
     key(chord.key, false);
     key(chord.key, true);
-    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) key(*it, true);
+    if (chord.alt) key(VK_MENU, true);
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     if (sent != inputs.size()) Fail("SendInput");
-}
-
-void PostAltLetter(HWND dialog, wchar_t letter)
-{
-    HWND target = FocusOf(dialog);
-    if (!target || (target != dialog && !IsChild(dialog, target))) target = dialog;
-    const auto vk = static_cast<WORD>(LOBYTE(VkKeyScanW(static_cast<wchar_t>(std::towupper(letter)))));
-    const auto scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    const LPARAM altDown = 1 | (scan << 16) | (LPARAM{1} << 29);
-    // The dialog loop translates the key-down itself, which yields the WM_SYSCHAR that names the mnemonic;
-    // posting a WM_SYSCHAR of our own as well would press the button twice.
-    Post(target, WM_SYSKEYDOWN, vk, altDown);
-    Post(target, WM_SYSKEYUP, vk, altDown | (LPARAM{1} << 30) | (LPARAM{1} << 31));
 }
 
 void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)

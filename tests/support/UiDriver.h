@@ -118,8 +118,6 @@ HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND 
 struct Chord {
     WORD key;              // virtual key
     bool alt = false;
-    bool ctrl = false;
-    bool shift = false;
 };
 
 // Makes the window the foreground window, so that hardware input reaches its thread.
@@ -127,9 +125,6 @@ bool BringToFront(HWND topLevel, Millis timeout = kAnswer);
 // Real input through SendInput to the foreground window, after bringing topLevel to the front. This is
 // the only way to get what the system derives from hardware keys (F1 becomes WM_HELP).
 void Press(HWND topLevel, const Chord& chord);
-// Alt+letter as the posted WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP that the keyboard would produce, sent to
-// the control with the focus. Needs no foreground window; the dialog's own loop turns it into a mnemonic.
-void PostAltLetter(HWND dialog, wchar_t letter);
 
 // Copies the window's rectangle from the screen, once two captures in a row agree (painting done), and
 // writes it as PNG. The window should be on top; raises DriverError on failure.
