@@ -51,48 +51,23 @@ bool SameName(const std::wstring& a, const std::wstring& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
-// Enumeration callbacks are named functions: a lambda has no stdcall conversion in the 32-bit build.
-struct ChildSearch {
-    HWND parent;
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchChildId(HWND child, LPARAM lp)
+std::vector<HWND> DirectChildren(HWND parent)
 {
-    auto* s = reinterpret_cast<ChildSearch*>(lp);
-    if (GetParent(child) != s->parent || (GetDlgCtrlID(child) & 0xFFFF) != s->id) return TRUE;
-    s->found = child;
-    return FALSE;
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
 }
 
 HWND ChildById(HWND parent, int id)
 {
     // Template ids are 16-bit: a -1 of an extended template and 0xFFFF of a classic one are the same id.
-    ChildSearch search{parent, id & 0xFFFF, nullptr};
-    EnumChildWindows(parent, MatchChildId, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND child : DirectChildren(parent))
+        if ((GetDlgCtrlID(child) & 0xFFFF) == (id & 0xFFFF)) return child;
+    return nullptr;
 }
 
-struct ChildList {
-    HWND parent;
-    std::vector<HWND> children;
-};
-
-BOOL CALLBACK CollectChild(HWND child, LPARAM lp)
-{
-    auto* c = reinterpret_cast<ChildList*>(lp);
-    if (GetParent(child) == c->parent) c->children.push_back(child);
-    return TRUE;
-}
-
-std::vector<HWND> DirectChildren(HWND parent)
-{
-    ChildList list{parent, {}};
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&list));
-    return list.children;
-}
-
+// Enumeration callbacks are named functions: a lambda has no stdcall conversion in the 32-bit build.
 struct TopLevelList {
     DWORD pid;
     const wchar_t* className;
