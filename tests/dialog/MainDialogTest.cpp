@@ -120,10 +120,7 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
     EXPECT_EQ(Send(site, CB_GETCURSEL), 0);
     EXPECT_EQ(ItemText(Dialog(), IDC_WEB_FOLDER), L"");
 
-    const struct {
-        int control;   // 0: the dialog's title
-        UINT string;
-    } rows[] = {
+    const struct { int control; UINT string; } rows[] = {   // control 0: the dialog\'s title
         {0, IDS_DIALOG_TITLE},
         {IDOK, IDS_INSTALL},
         {IDCANCEL, IDS_EXIT},
@@ -146,10 +143,7 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
 // The About item of the system menu cannot be read from another process; what it does can.
 TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
 {
-    const struct {
-        const char* name;
-        std::function<void()> open;
-    } rows[] = {
+    const struct { const char* name; std::function<void()> open; } rows[] = {
         {"system menu About command", [&] { Post(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX); }},
         {"F1", [&] { Press(Dialog(), {VK_F1}); }},
     };
@@ -174,43 +168,32 @@ TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
 // gives the focus back to that button, so the focus tells which one was hit.
 TEST_F(MainDialog, AltBAndAltWReachDifferentButtons)
 {
-    const struct {
-        const char* name;
-        std::function<void()> press;
-        int button;
-    } rows[] = {
-        {"typed Alt+B", [&] { Press(Dialog(), {'B', true}); }, IDC_BROWSE_FOLDER},
-        {"typed Alt+W", [&] { Press(Dialog(), {'W', true}); }, IDC_BROWSE_PACKAGE},
-    };
+    const struct { char name; int button; } rows[] = {{'B', IDC_BROWSE_FOLDER}, {'W', IDC_BROWSE_PACKAGE}};
     for (size_t i = 0; i < std::size(rows); ++i) {
         // Start each row from a control that is neither button.
         HWND log = Item(Dialog(), IDC_LOG);
         Send(Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(log), TRUE);
         ASSERT_EQ(FocusOf(Dialog()), log) << "row " << i;
 
-        rows[i].press();
+        Press(Dialog(), {static_cast<WORD>(rows[i].name), true});
         HWND button = Item(Dialog(), rows[i].button);
         // Either button opens its picker, which can take seconds to show (the folder browser reads every
         // drive first); one still on its way when the next row starts would take that row's focus.
         ASSERT_TRUE(WaitUntil([&] { return !Others(*session_).empty(); }, 20s))
-            << "row " << i << ": " << rows[i].name << " opened nothing";
+            << "Alt+" << rows[i].name << " opened nothing";
         for (HWND picker : Others(*session_)) {
             Post(picker, WM_COMMAND, IDCANCEL);
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(picker) || !IsWindowVisible(picker); }, 10s))
-                << "row " << i << ": a window opened by " << rows[i].name << " did not cancel";
+                << "a window opened by Alt+" << rows[i].name << " did not cancel";
         }
         EXPECT_TRUE(WaitUntil([&] { return FocusOf(Dialog()) == button; }, 5s))
-            << "row " << i << ": " << rows[i].name << " left the focus on control "
-            << GetDlgCtrlID(FocusOf(Dialog()));
+            << "Alt+" << rows[i].name << " left the focus on control " << GetDlgCtrlID(FocusOf(Dialog()));
     }
 }
 
 TEST(MainDialogEnd, ExitEscAndCloseEndTheProcess)
 {
-    const struct {
-        const char* name;
-        std::function<void(HWND dialog)> end;
-    } rows[] = {
+    const struct { const char* name; std::function<void(HWND dialog)> end; } rows[] = {
         {"Exit button", [](HWND dialog) { Click(Item(dialog, IDCANCEL)); }},
         {"Esc key", [](HWND dialog) { Press(dialog, {VK_ESCAPE}); }},
         {"close command", [](HWND dialog) { Post(dialog, WM_CLOSE); }},
