@@ -120,7 +120,7 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
     EXPECT_EQ(Send(site, CB_GETCURSEL), 0);
     EXPECT_EQ(ItemText(Dialog(), IDC_WEB_FOLDER), L"");
 
-    const struct { int control; UINT string; } rows[] = {   // control 0: the dialog\'s title
+    const struct { int control; UINT string; } rows[] = {   // control 0: the dialog's title
         {0, IDS_DIALOG_TITLE},
         {IDOK, IDS_INSTALL},
         {IDCANCEL, IDS_EXIT},
