@@ -222,6 +222,9 @@ TEST_F(Faults, NoStoreFileCrashesHangsOrIsOverwritten)
     WriteStoreFile(ValidStore());
     wchar_t name[METADATA_MAX_NAME_LEN];
     EXPECT_EQ(S_OK, admin->EnumKeys(0, L"/LM/W3SVC", name, 0));
+    // Requests mdutil cannot read are refused with their own status.
+    for (const wchar_t* request : { L"", L"-t soon show /LM", L"delete /" })
+        EXPECT_EQ(2u, RunMdutil(request).exitCode) << std::string(request, request + wcslen(request));
     std::printf("%zu hostile stores: %d refused, %zu read; no crash, no hang, none overwritten\n", cases.size(), refused,
                 cases.size() - refused);
 }
