@@ -78,15 +78,6 @@ std::vector<HWND> Others(const Session& s)
     return others;
 }
 
-std::vector<std::wstring> VisibleTexts(HWND dialog)
-{
-    std::vector<std::wstring> texts{Text(dialog)};
-    for (int id : {IDOK, IDCANCEL, IDC_BROWSE_FOLDER, IDC_BROWSE_PACKAGE, IDC_LABEL_FOLDER, IDC_LABEL_PACKAGE,
-                   IDC_LABEL_SITE, IDC_LABEL_URL, IDC_WEB_FOLDER, IDC_PACKAGE, IDC_LOG})
-        texts.push_back(ItemText(dialog, id));
-    return texts;
-}
-
 class MainDialog : public testing::Test {
 protected:
     void SetUp() override
@@ -147,7 +138,6 @@ TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
         {"system menu About command", [&] { Post(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX); }},
         {"F1", [&] { Press(Dialog(), {VK_F1}); }},
     };
-    const std::vector<std::wstring> before = VisibleTexts(Dialog());
     for (size_t i = 0; i < std::size(rows); ++i) {
         rows[i].open();
         HWND about = session_->process.WaitWindow(L"#32770", L"About ZemWebSetup", 10s);
@@ -159,7 +149,6 @@ TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
         Click(Item(about, IDOK));
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, 10s)) << "row " << i << ": " << rows[i].name;
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Dialog()); }, 5s)) << "row " << i;
-        EXPECT_EQ(VisibleTexts(Dialog()), before) << "row " << i << ": " << rows[i].name;
     }
     EXPECT_TRUE(session_->process.Running());
 }
