@@ -60,8 +60,7 @@ public:
     HRESULT WINAPI OpenKey(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD, DWORD, PMETADATA_HANDLE phNew) override
     {
         const std::wstring path = Join(PathOf(hParent), pszPath);
-        HRESULT hr = Scripted(L"OpenKey");
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"OpenKey"); FAILED(hr))
             return hr;
         if (!m_m.HasKey(path))
             return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
@@ -85,8 +84,7 @@ public:
     HRESULT WINAPI AddKey(METADATA_HANDLE hKey, LPCWSTR pszPath) override
     {
         const std::wstring path = Join(PathOf(hKey), pszPath);
-        HRESULT hr = Scripted(L"AddKey");
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"AddKey"); FAILED(hr))
             return hr;
         if (m_m.HasKey(path))
             return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
@@ -96,8 +94,7 @@ public:
 
     HRESULT WINAPI SetData(METADATA_HANDLE hKey, LPCWSTR pszPath, PMETADATA_RECORD pRecord) override
     {
-        HRESULT hr = Scripted(L"SetData");
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"SetData"); FAILED(hr))
             return hr;
         m_m.keys[Join(PathOf(hKey), pszPath)][pRecord->dwMDIdentifier] = {
             pRecord->dwMDAttributes, pRecord->dwMDUserType, pRecord->dwMDDataType,
@@ -107,8 +104,7 @@ public:
 
     HRESULT WINAPI GetData(METADATA_HANDLE hKey, LPCWSTR pszPath, PMETADATA_RECORD pRecord, DWORD* pdwRequired) override
     {
-        HRESULT hr = Scripted(L"GetData");
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"GetData"); FAILED(hr))
             return hr;
         auto key = m_m.keys.find(Join(PathOf(hKey), pszPath));
         if (key == m_m.keys.end())
