@@ -13,12 +13,9 @@ using Microsoft::WRL::ComPtr;
 
 std::string Narrow(const std::wstring& text)
 {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
+    std::string out(text.size() * 3, '\0');   // UTF-8 needs at most three bytes for a UTF-16 unit
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
 
@@ -101,16 +98,9 @@ HWND BoxIcon(HWND box)
 
 std::wstring ExeFolder()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) Fail("GetModuleFileNameW");
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path(32768, L'\0');   // the longest path the system has
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    if (path.empty()) Fail("GetModuleFileNameW");
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
