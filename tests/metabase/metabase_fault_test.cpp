@@ -52,15 +52,8 @@ protected:
 
 TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
 {
-    struct Row
-    {
-        const wchar_t* method;   // null: the object cannot be created
-        size_t callIndex;        // which call of that method fails
-        HRESULT hr;
-        bool keyAfter;
-        std::vector<DWORD> idsAfter;
-        size_t callsMade;
-    };
+    // The method whose call number callIndex fails (null: the object cannot be created) and what is left.
+    struct Row { const wchar_t* method; size_t callIndex; HRESULT hr; bool keyAfter; std::vector<DWORD> idsAfter; size_t callsMade; };
     const std::vector<DWORD> all = { MD_KEY_TYPE, MD_VR_PATH, MD_DEFAULT_LOAD_FILE, MD_ACCESS_PERM };
     const Row rows[] = {
         { nullptr, 0, kAccessDenied, false, {}, 0 },
