@@ -275,11 +275,8 @@ TEST_F(DiskFull, WriteFailsWithTheSystemsErrorAndTheStoreStays)
     std::wstring filler = std::wstring(folder) + L"\\filler";
     ULARGE_INTEGER available = {};
     ASSERT_TRUE(::GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr));
-    std::vector<BYTE> fill(static_cast<size_t>(available.QuadPart) - 8192, 'f');
-    HANDLE file = ::CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, fill.data(), static_cast<DWORD>(fill.size()), &written, nullptr);
-    ::CloseHandle(file);
+    std::ofstream(std::string(filler.begin(), filler.end()), std::ios::binary)
+        << std::string(static_cast<size_t>(available.QuadPart) - 8192, 'f');
 
     ComPtr<IMSAdminBaseW> admin = Connect();
     METADATA_HANDLE site;
