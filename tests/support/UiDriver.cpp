@@ -48,36 +48,6 @@ bool SameName(const std::wstring& a, const std::wstring& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
-// The caller's environment with the overrides applied, as the double-zero-terminated block CreateProcess
-// takes, sorted by name as the system keeps it.
-std::wstring BuildEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& overrides)
-{
-    std::vector<std::wstring> entries;
-    wchar_t* block = GetEnvironmentStringsW();
-    Finally freeBlock{[&] { FreeEnvironmentStringsW(block); }};
-    for (const wchar_t* p = block; p && *p; p += wcslen(p) + 1) {
-        std::wstring entry(p);
-        // Entries such as "=C:=C:\dir" keep per-drive folders; their name starts after the first '='.
-        size_t eq = entry.find(L'=', 1);
-        std::wstring name = entry.substr(0, eq);
-        bool replaced = std::any_of(overrides.begin(), overrides.end(),
-                                    [&](const auto& o) { return SameName(o.first, name); });
-        if (!replaced) entries.push_back(std::move(entry));
-    }
-    for (const auto& [name, value] : overrides)
-        if (!value.empty()) entries.push_back(name + L"=" + value);
-    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-        return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
-    });
-    std::wstring result;
-    for (const auto& e : entries) {
-        result += e;
-        result += L'\0';
-    }
-    result += L'\0';
-    return result;
-}
-
 std::vector<HWND> DirectChildren(HWND parent)
 {
     std::vector<HWND> children;
@@ -146,14 +116,24 @@ bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
 
 DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptions& options)
 {
+    // The program inherits the caller's environment: the overrides hold for the start and are put back after.
+    std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved;
+    for (const auto& [name, value] : options.environment) {
+        std::wstring old(32767, L'\0');
+        SetLastError(ERROR_SUCCESS);
+        DWORD n = GetEnvironmentVariableW(name.c_str(), old.data(), static_cast<DWORD>(old.size()));
+        saved.emplace_back(name, n || GetLastError() == ERROR_SUCCESS ? std::optional(old.substr(0, n)) : std::nullopt);
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+    Finally restore{[&] {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            SetEnvironmentVariableW(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
+    }};
     std::wstring commandLine = L"\"" + exePath + L"\"";
-    std::wstring environment;
-    if (!options.environment.empty()) environment = BuildEnvironment(options.environment);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.empty() ? nullptr : environment.data(),
+    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi)) {
         DWORD error = GetLastError();   // before building the message, which may touch it
         Fail("cannot start " + Narrow(exePath), error);
