@@ -39,22 +39,18 @@ inline std::wstring Hr(HRESULT hr)   // "0x80070003", for failure messages
 }
 
 // The bytes of values as SetData and GetData carry them.
-inline std::vector<BYTE> Str(const std::wstring& text)
+inline std::vector<BYTE> Bytes(const void* p, size_t size)
 {
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+    return std::vector<BYTE>(static_cast<const BYTE*>(p), static_cast<const BYTE*>(p) + size);
 }
+inline std::vector<BYTE> Str(const std::wstring& text) { return Bytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
+inline std::vector<BYTE> Dword(DWORD value) { return Bytes(&value, sizeof value); }
 inline std::vector<BYTE> Multi(const std::vector<std::wstring>& entries)
 {
     std::wstring joined;
     for (const std::wstring& entry : entries)
         joined += entry + L'\0';
     return Str(joined);
-}
-inline std::vector<BYTE> Dword(DWORD value)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&value);
-    return std::vector<BYTE>(bytes, bytes + sizeof value);
 }
 
 // An mdutil.exe beside the test program, its stdout and stderr read back through one pipe.
@@ -88,11 +84,9 @@ public:
         BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
                                         nullptr, &startup, &info);
         ::CloseHandle(write);
-        if (!started)
-            return false;
-        ::CloseHandle(info.hThread);
-        m_process = info.hProcess;
-        return true;
+        if (started)
+            ::CloseHandle(info.hThread), m_process = info.hProcess;
+        return started;
     }
     // Reads its output until a line starts with prefix; false when it ended first.
     bool WaitForLine(const std::string& prefix)
@@ -226,10 +220,9 @@ protected:
         return admin->OpenKey(base, path, access, timeoutMs, &handle);
     }
     HRESULT Set(IMSAdminBaseW* admin, METADATA_HANDLE handle, const wchar_t* path, DWORD id, DWORD dataType,
-                const std::vector<BYTE>& data, DWORD attributes = METADATA_INHERIT, DWORD userType = IIS_MD_UT_SERVER)
+                std::vector<BYTE> data, DWORD attributes = METADATA_INHERIT, DWORD userType = IIS_MD_UT_SERVER)
     {
-        METADATA_RECORD record = { id, attributes, userType, dataType, static_cast<DWORD>(data.size()),
-                                   const_cast<BYTE*>(data.data()), 0 };
+        METADATA_RECORD record = { id, attributes, userType, dataType, static_cast<DWORD>(data.size()), data.data(), 0 };
         return admin->SetData(handle, path, &record);
     }
     // GetData into a sentinel-filled buffer of 600 bytes.

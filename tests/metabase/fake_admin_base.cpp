@@ -7,22 +7,16 @@ namespace {
 
 std::wstring Join(const std::wstring& base, LPCWSTR rel)
 {
-    std::wstring joined = base;
-    std::wstring part;
-    auto flush = [&] {
-        if (!part.empty())
-            joined += L"/" + part;
-        part.clear();
-    };
-    for (const wchar_t* p = rel ? rel : L""; *p; ++p)
+    std::wstring joined = base, part;
+    for (const wchar_t* p = rel ? rel : L"";; ++p)
     {
-        if (*p == L'/' || *p == L'\\')
-            flush();
-        else
+        if (*p && *p != L'/' && *p != L'\\')
             part += *p;
+        else if (!part.empty())
+            joined += L"/" + part, part.clear();
+        if (!*p)
+            return joined;
     }
-    flush();
-    return joined;
 }
 
 // IUnknown for an object with one interface besides IUnknown.
@@ -63,11 +57,10 @@ public:
     explicit FakeAdminBase(FakeMetabase& m) : ComObject(IID_IMSAdminBase_W), m_m(m) { ++m_m.liveObjects; }
     ~FakeAdminBase() override { --m_m.liveObjects; }
 
-    HRESULT WINAPI OpenKey(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD dwAccess, DWORD, PMETADATA_HANDLE phNew) override
+    HRESULT WINAPI OpenKey(METADATA_HANDLE hParent, LPCWSTR pszPath, DWORD, DWORD, PMETADATA_HANDLE phNew) override
     {
         const std::wstring path = Join(PathOf(hParent), pszPath);
-        HRESULT hr = Scripted(L"OpenKey", path + L" " + std::to_wstring(dwAccess));
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"OpenKey"); FAILED(hr))
             return hr;
         if (!m_m.HasKey(path))
             return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
@@ -79,7 +72,7 @@ public:
 
     HRESULT WINAPI CloseKey(METADATA_HANDLE hKey) override
     {
-        HRESULT hr = Scripted(L"CloseKey", L"");
+        HRESULT hr = Scripted(L"CloseKey");
         // A close that reports failure still lets the handle go, as a real server does with a dead handle.
         if (m_handles.erase(hKey))
             --m_m.openHandles;
@@ -91,8 +84,7 @@ public:
     HRESULT WINAPI AddKey(METADATA_HANDLE hKey, LPCWSTR pszPath) override
     {
         const std::wstring path = Join(PathOf(hKey), pszPath);
-        HRESULT hr = Scripted(L"AddKey", pszPath ? pszPath : L"(null)");
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"AddKey"); FAILED(hr))
             return hr;
         if (m_m.HasKey(path))
             return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
@@ -102,22 +94,17 @@ public:
 
     HRESULT WINAPI SetData(METADATA_HANDLE hKey, LPCWSTR pszPath, PMETADATA_RECORD pRecord) override
     {
-        HRESULT hr = Scripted(L"SetData", std::to_wstring(pRecord->dwMDIdentifier) + L" " + (pszPath ? pszPath : L"(null)"));
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"SetData"); FAILED(hr))
             return hr;
-        FakeValue value;
-        value.attributes = pRecord->dwMDAttributes;
-        value.userType = pRecord->dwMDUserType;
-        value.dataType = pRecord->dwMDDataType;
-        value.data.assign(pRecord->pbMDData, pRecord->pbMDData + pRecord->dwMDDataLen);
-        m_m.keys[Join(PathOf(hKey), pszPath)][pRecord->dwMDIdentifier] = value;
+        m_m.keys[Join(PathOf(hKey), pszPath)][pRecord->dwMDIdentifier] = {
+            pRecord->dwMDAttributes, pRecord->dwMDUserType, pRecord->dwMDDataType,
+            std::vector<BYTE>(pRecord->pbMDData, pRecord->pbMDData + pRecord->dwMDDataLen) };
         return S_OK;
     }
 
     HRESULT WINAPI GetData(METADATA_HANDLE hKey, LPCWSTR pszPath, PMETADATA_RECORD pRecord, DWORD* pdwRequired) override
     {
-        HRESULT hr = Scripted(L"GetData", std::wstring(pszPath ? pszPath : L"(null)") + L" " + std::to_wstring(pRecord->dwMDIdentifier));
-        if (FAILED(hr))
+        if (HRESULT hr = Scripted(L"GetData"); FAILED(hr))
             return hr;
         auto key = m_m.keys.find(Join(PathOf(hKey), pszPath));
         if (key == m_m.keys.end())
@@ -174,9 +161,9 @@ private:
         return it == m_handles.end() ? std::wstring() : it->second;
     }
 
-    HRESULT Scripted(const wchar_t* method, const std::wstring& detail)
+    HRESULT Scripted(const wchar_t* method)
     {
-        m_m.calls.push_back(detail.empty() ? std::wstring(method) : std::wstring(method) + L" " + detail);
+        m_m.calls.push_back(method);
         auto& queue = m_m.script[method];
         if (queue.empty())
             return S_OK;
@@ -228,16 +215,11 @@ void FakeMetabase::AddKey(const std::wstring& path)
     keys[path];
 }
 
-void FakeMetabase::SetString(const std::wstring& path, DWORD id, const std::wstring& value, DWORD attributes)
+void FakeMetabase::Set(const std::wstring& path, DWORD id, DWORD dataType, const std::wstring& text)
 {
-    FakeValue v;
-    v.attributes = attributes;
-    v.userType = IIS_MD_UT_SERVER;
-    v.dataType = STRING_METADATA;
-    const BYTE* p = reinterpret_cast<const BYTE*>(value.c_str());
-    v.data.assign(p, p + (value.size() + 1) * sizeof(wchar_t));
+    const BYTE* p = reinterpret_cast<const BYTE*>(text.c_str());
     AddKey(path);
-    keys[path][id] = v;
+    keys[path][id] = { 0, IIS_MD_UT_SERVER, dataType, std::vector<BYTE>(p, p + (text.size() + 1) * sizeof(wchar_t)) };
 }
 
 void FakeMetabase::SetMultiString(const std::wstring& path, DWORD id, const std::vector<std::wstring>& values)
@@ -245,14 +227,7 @@ void FakeMetabase::SetMultiString(const std::wstring& path, DWORD id, const std:
     std::wstring joined;
     for (const auto& s : values)
         joined += s + L'\0';
-    joined += L'\0';
-    FakeValue v;
-    v.userType = IIS_MD_UT_SERVER;
-    v.dataType = MULTISZ_METADATA;
-    const BYTE* p = reinterpret_cast<const BYTE*>(joined.data());
-    v.data.assign(p, p + joined.size() * sizeof(wchar_t));
-    AddKey(path);
-    keys[path][id] = v;
+    Set(path, id, MULTISZ_METADATA, joined);
 }
 
 std::vector<DWORD> FakeMetabase::Ids(const std::wstring& path) const
@@ -263,15 +238,6 @@ std::vector<DWORD> FakeMetabase::Ids(const std::wstring& path) const
         for (const auto& value : key->second)
             ids.push_back(value.first);
     return ids;
-}
-
-std::wstring FakeMetabase::String(const std::wstring& path, DWORD id) const
-{
-    auto key = keys.find(path);
-    if (key == keys.end() || !key->second.count(id))
-        return L"<none>";
-    const auto& data = key->second.at(id).data;
-    return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
 }
 
 FakeAdminBaseRegistration::FakeAdminBaseRegistration(FakeMetabase& metabase)

@@ -20,16 +20,14 @@ struct FakeValue
     std::vector<BYTE> data;
 
     bool operator==(const FakeValue& o) const
-    {
-        return attributes == o.attributes && userType == o.userType && dataType == o.dataType && data == o.data;
-    }
+    { return attributes == o.attributes && userType == o.userType && dataType == o.dataType && data == o.data; }
 };
 
 struct FakeMetabase
 {
     // Key path ("/LM/W3SVC/1/ROOT") -> identifier -> value.
     std::map<std::wstring, std::map<DWORD, FakeValue>> keys;
-    // What was called, in order, e.g. "OpenKey /LM/W3SVC/1/ROOT 3", "SetData 3001", "CloseKey".
+    // The methods called, in order.
     std::vector<std::wstring> calls;
     // Results for successive calls of a method; S_OK lets a call behave normally.
     std::map<std::wstring, std::deque<HRESULT>> script;
@@ -38,12 +36,14 @@ struct FakeMetabase
     int openHandles = 0;
 
     void AddKey(const std::wstring& path);
-    void SetString(const std::wstring& path, DWORD id, const std::wstring& value, DWORD attributes = 0);
+    void SetString(const std::wstring& path, DWORD id, const std::wstring& value) { Set(path, id, STRING_METADATA, value); }
     void SetMultiString(const std::wstring& path, DWORD id, const std::vector<std::wstring>& values);
     bool HasKey(const std::wstring& path) const { return keys.count(path) != 0; }
     // Identifiers stored at a key, in ascending order.
     std::vector<DWORD> Ids(const std::wstring& path) const;
-    std::wstring String(const std::wstring& path, DWORD id) const;
+
+private:
+    void Set(const std::wstring& path, DWORD id, DWORD dataType, const std::wstring& text);
 };
 
 // Registers a class factory for the admin base class on this thread for the life of the object.

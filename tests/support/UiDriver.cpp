@@ -4,8 +4,6 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <cwctype>
-#include <memory>
 #include <thread>
 
 namespace zem::ui {
@@ -15,12 +13,9 @@ using Microsoft::WRL::ComPtr;
 
 std::string Narrow(const std::wstring& text)
 {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
+    std::string out(text.size() * 3, '\0');   // UTF-8 needs at most three bytes for a UTF-16 unit
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
 
@@ -38,48 +33,14 @@ void Check(HRESULT hr, const char* what)
     }
 }
 
-struct EnvironmentDeleter {
-    void operator()(wchar_t* block) const { FreeEnvironmentStringsW(block); }
+// Runs its function when the scope ends: the release of a handle or a state taken for the scope.
+template <class F>
+struct Finally {
+    F release;
+    ~Finally() { release(); }
 };
-struct DcReleaser {
-    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
-};
-struct DcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct GdiDeleter {
-    void operator()(HGDIOBJ obj) const { DeleteObject(obj); }
-};
-using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
-
-// Keeps a bitmap selected into a DC for the scope, as GDI wants it deselected before deletion.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
-    ~Selection() { SelectObject(dc_, old_); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-class ComScope {
-public:
-    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT hr_;   // RPC_E_CHANGED_MODE: the thread already has COM in another model, which serves too
-};
+template <class F>
+Finally(F) -> Finally<F>;
 
 bool SameName(const std::wstring& a, const std::wstring& b)
 {
@@ -87,81 +48,26 @@ bool SameName(const std::wstring& a, const std::wstring& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
-// The caller's environment with the overrides applied, as the double-zero-terminated block CreateProcess
-// takes, sorted by name as the system keeps it.
-std::wstring BuildEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& overrides)
+std::vector<HWND> DirectChildren(HWND parent)
 {
-    std::vector<std::wstring> entries;
-    std::unique_ptr<wchar_t, EnvironmentDeleter> block(GetEnvironmentStringsW());
-    for (const wchar_t* p = block.get(); p && *p; p += wcslen(p) + 1) {
-        std::wstring entry(p);
-        // Entries such as "=C:=C:\dir" keep per-drive folders; their name starts after the first '='.
-        size_t eq = entry.find(L'=', 1);
-        std::wstring name = entry.substr(0, eq);
-        bool replaced = std::any_of(overrides.begin(), overrides.end(),
-                                    [&](const auto& o) { return SameName(o.first, name); });
-        if (!replaced) entries.push_back(std::move(entry));
-    }
-    for (const auto& [name, value] : overrides)
-        if (!value.empty()) entries.push_back(name + L"=" + value);
-    std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-        return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
-    });
-    std::wstring result;
-    for (const auto& e : entries) {
-        result += e;
-        result += L'\0';
-    }
-    result += L'\0';
-    return result;
-}
-
-// Enumeration callbacks are named functions: a lambda has no stdcall conversion in the 32-bit build.
-struct ChildSearch {
-    HWND parent;
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchChildId(HWND child, LPARAM lp)
-{
-    auto* s = reinterpret_cast<ChildSearch*>(lp);
-    if (GetParent(child) != s->parent || (GetDlgCtrlID(child) & 0xFFFF) != s->id) return TRUE;
-    s->found = child;
-    return FALSE;
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
 }
 
 HWND ChildById(HWND parent, int id)
 {
     // Template ids are 16-bit: a -1 of an extended template and 0xFFFF of a classic one are the same id.
-    ChildSearch search{parent, id & 0xFFFF, nullptr};
-    EnumChildWindows(parent, MatchChildId, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND child : DirectChildren(parent))
+        if ((GetDlgCtrlID(child) & 0xFFFF) == (id & 0xFFFF)) return child;
+    return nullptr;
 }
 
-struct ChildList {
-    HWND parent;
-    std::vector<HWND> children;
-};
-
-BOOL CALLBACK CollectChild(HWND child, LPARAM lp)
-{
-    auto* c = reinterpret_cast<ChildList*>(lp);
-    if (GetParent(child) == c->parent) c->children.push_back(child);
-    return TRUE;
-}
-
-std::vector<HWND> DirectChildren(HWND parent)
-{
-    ChildList list{parent, {}};
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&list));
-    return list.children;
-}
-
+// Enumeration callbacks are named functions: a lambda has no stdcall conversion in the 32-bit build.
 struct TopLevelList {
     DWORD pid;
     const wchar_t* className;
-    bool includeHidden;
     std::vector<HWND> found;
 };
 
@@ -171,7 +77,7 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp)
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != c->pid) return TRUE;
-    if (!c->includeHidden && !IsWindowVisible(hwnd)) return TRUE;
+    if (!IsWindowVisible(hwnd)) return TRUE;
     if (c->className && !SameName(ClassName(hwnd), c->className)) return TRUE;
     c->found.push_back(hwnd);
     return TRUE;
@@ -192,16 +98,9 @@ HWND BoxIcon(HWND box)
 
 std::wstring ExeFolder()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) Fail("GetModuleFileNameW");
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path(32768, L'\0');   // the longest path the system has
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    if (path.empty()) Fail("GetModuleFileNameW");
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
@@ -215,20 +114,26 @@ bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
     }
 }
 
-// --- DriverProcess ---------------------------------------------------------------------------------------
-
 DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptions& options)
 {
+    // The program inherits the caller's environment: the overrides hold for the start and are put back after.
+    std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved;
+    for (const auto& [name, value] : options.environment) {
+        std::wstring old(32767, L'\0');
+        SetLastError(ERROR_SUCCESS);
+        DWORD n = GetEnvironmentVariableW(name.c_str(), old.data(), static_cast<DWORD>(old.size()));
+        saved.emplace_back(name, n || GetLastError() == ERROR_SUCCESS ? std::optional(old.substr(0, n)) : std::nullopt);
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+    Finally restore{[&] {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            SetEnvironmentVariableW(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
+    }};
     std::wstring commandLine = L"\"" + exePath + L"\"";
-    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
-    std::wstring environment;
-    if (!options.environment.empty()) environment = BuildEnvironment(options.environment);
-
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.empty() ? nullptr : environment.data(),
+    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi)) {
         DWORD error = GetLastError();   // before building the message, which may touch it
         Fail("cannot start " + Narrow(exePath), error);
@@ -237,24 +142,9 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
     return DriverProcess(pi.hProcess, pi.dwProcessId);
 }
 
-DriverProcess DriverProcess::StartBeside(const std::wstring& exeName, const StartOptions& options)
-{
-    return Start(ExeFolder() + exeName, options);
-}
-
 DriverProcess::DriverProcess(DriverProcess&& other) noexcept
     : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0))
 {
-}
-
-DriverProcess& DriverProcess::operator=(DriverProcess&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        process_ = std::exchange(other.process_, nullptr);
-        id_ = std::exchange(other.id_, 0);
-    }
-    return *this;
 }
 
 DriverProcess::~DriverProcess() { Close(); }
@@ -262,10 +152,7 @@ DriverProcess::~DriverProcess() { Close(); }
 void DriverProcess::Close() noexcept
 {
     if (!process_) return;
-    if (Running()) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-    }
+    Kill();
     CloseHandle(process_);
     process_ = nullptr;
 }
@@ -292,36 +179,24 @@ void DriverProcess::Kill()
     }
 }
 
-std::vector<HWND> DriverProcess::Windows(const wchar_t* className, bool includeHidden) const
+std::vector<HWND> DriverProcess::Windows(const wchar_t* className) const
 {
-    TopLevelList list{id_, className, includeHidden, {}};
+    TopLevelList list{id_, className, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&list));
     return list.found;
 }
 
-HWND DriverProcess::WaitWindow(const std::function<bool(HWND)>& match, Millis timeout) const
+HWND DriverProcess::WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout) const
 {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND hwnd : Windows())
-                if (match(hwnd)) {
-                    found = hwnd;
-                    return true;
-                }
+            for (HWND hwnd : Windows(className))
+                if (!caption || Text(hwnd) == caption) return (found = hwnd), true;
             return !Running();
         },
         timeout);
     return found;
-}
-
-HWND DriverProcess::WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout) const
-{
-    return WaitWindow(
-        [&](HWND hwnd) {
-            return (!className || SameName(ClassName(hwnd), className)) && (!caption || Text(hwnd) == caption);
-        },
-        timeout);
 }
 
 std::vector<HWND> DriverProcess::MessageBoxes() const
@@ -332,11 +207,6 @@ std::vector<HWND> DriverProcess::MessageBoxes() const
     return boxes;
 }
 
-HWND DriverProcess::WaitMessageBox(Millis timeout) const
-{
-    return WaitWindow(IsMessageBox, timeout);
-}
-
 bool DriverProcess::WaitIdle(Millis timeout) const
 {
     if (!process_) return false;
@@ -345,18 +215,11 @@ bool DriverProcess::WaitIdle(Millis timeout) const
     return true;
 }
 
-// --- Windows of any process ---------------------------------------------------------------------------
-
 std::wstring ClassName(HWND hwnd)
 {
     wchar_t name[256] = {};
     GetClassNameW(hwnd, name, 256);
     return name;
-}
-
-LONG_PTR Style(HWND hwnd)
-{
-    return GetWindowLongPtrW(hwnd, GWL_STYLE);
 }
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Millis answer)
@@ -384,20 +247,6 @@ std::wstring Text(HWND hwnd)
     return text;
 }
 
-std::string TextAnsi(HWND hwnd)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()), &length))
-        Fail("WM_GETTEXTLENGTH");
-    std::string text(length + 1, '\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()), &copied))
-        Fail("WM_GETTEXT");
-    text.resize(std::min<size_t>(copied, length));
-    return text;
-}
-
 HWND Item(HWND dialog, int id)
 {
     HWND item = ChildById(dialog, id);
@@ -408,22 +257,6 @@ HWND Item(HWND dialog, int id)
 std::wstring ItemText(HWND dialog, int id)
 {
     return Text(Item(dialog, id));
-}
-
-std::vector<std::wstring> ComboItems(HWND combo)
-{
-    std::vector<std::wstring> items;
-    LRESULT count = Send(combo, CB_GETCOUNT);
-    if (count == CB_ERR) throw DriverError("CB_GETCOUNT failed");
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
-        if (length == CB_ERR) throw DriverError("CB_GETLBTEXTLEN failed");
-        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
-        LRESULT copied = Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
-        item.resize(copied == CB_ERR ? 0 : std::min<size_t>(static_cast<size_t>(copied), static_cast<size_t>(length)));
-        items.push_back(std::move(item));
-    }
-    return items;
 }
 
 HWND FocusOf(HWND anyWindowOfThread)
@@ -445,11 +278,9 @@ void Command(HWND dialog, int id)
     Post(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, id)));
 }
 
-// --- Message boxes ---------------------------------------------------------------------------------------
-
 bool IsMessageBox(HWND hwnd)
 {
-    if (GetParent(hwnd) && (Style(hwnd) & WS_CHILD)) return false;
+    if (GetParent(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) return false;
     if (!SameName(ClassName(hwnd), L"#32770")) return false;
     // A message box holds buttons, one text static and at most the icon static. An About box built from a
     // template with several unnamed statics must not pass for one.
@@ -515,8 +346,6 @@ HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND 
     return settled && process.Running() ? dialog : nullptr;
 }
 
-// --- Keyboard --------------------------------------------------------------------------------------------
-
 bool BringToFront(HWND topLevel, Millis timeout)
 {
     if (GetForegroundWindow() == topLevel) return true;
@@ -536,32 +365,13 @@ void Press(HWND topLevel, const Chord& chord)
         in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         inputs.push_back(in);
     };
-    std::vector<WORD> modifiers;
-    if (chord.ctrl) modifiers.push_back(VK_CONTROL);
-    if (chord.alt) modifiers.push_back(VK_MENU);
-    if (chord.shift) modifiers.push_back(VK_SHIFT);
-    for (WORD m : modifiers) key(m, false);
+    if (chord.alt) key(VK_MENU, false);
     key(chord.key, false);
     key(chord.key, true);
-    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) key(*it, true);
+    if (chord.alt) key(VK_MENU, true);
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     if (sent != inputs.size()) Fail("SendInput");
 }
-
-void PostAltLetter(HWND dialog, wchar_t letter)
-{
-    HWND target = FocusOf(dialog);
-    if (!target || (target != dialog && !IsChild(dialog, target))) target = dialog;
-    const auto vk = static_cast<WORD>(LOBYTE(VkKeyScanW(static_cast<wchar_t>(std::towupper(letter)))));
-    const auto scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    const LPARAM altDown = 1 | (scan << 16) | (LPARAM{1} << 29);
-    // The dialog loop translates the key-down itself, which yields the WM_SYSCHAR that names the mnemonic;
-    // posting a WM_SYSCHAR of our own as well would press the button twice.
-    Post(target, WM_SYSKEYDOWN, vk, altDown);
-    Post(target, WM_SYSKEYUP, vk, altDown | (LPARAM{1} << 30) | (LPARAM{1} << 31));
-}
-
-// --- Pictures --------------------------------------------------------------------------------------------
 
 void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
 {
@@ -570,8 +380,8 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     if (width <= 0 || height <= 0) throw DriverError("the window has no area to capture");
 
-    ScreenDc screen(GetDC(nullptr));
-    MemoryDc memory(CreateCompatibleDC(screen.get()));
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    Finally releaseDcs{[&] { DeleteDC(memory), ReleaseDC(nullptr, screen); }};
     if (!screen || !memory) Fail("no device context for the capture");
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -581,7 +391,8 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    GdiObject dib(CreateDIBSection(screen.get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Finally deleteDib{[&] { DeleteObject(dib); }};
     if (!dib || !bits) Fail("CreateDIBSection");
     const UINT stride = static_cast<UINT>(width) * 4, size = stride * static_cast<UINT>(height);
 
@@ -589,10 +400,11 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     // in a row agree.
     std::vector<BYTE> previous, current(size);
     {
-        Selection selected(memory.get(), dib.get());
+        HGDIOBJ old = SelectObject(memory, dib);   // deselected before the bitmap goes, as GDI wants
+        Finally deselect{[&] { SelectObject(memory, old); }};
         WaitUntil(
             [&] {
-                if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rc.left, rc.top, SRCCOPY | CAPTUREBLT))
+                if (!BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY | CAPTUREBLT))
                     Fail("BitBlt");
                 GdiFlush();
                 std::copy_n(static_cast<const BYTE*>(bits), size, current.begin());
@@ -603,7 +415,9 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
             timeout, Millis{100});
     }
 
-    ComScope com;
+    // RPC_E_CHANGED_MODE: the thread already has COM in another model, which serves too.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Finally uninitialize{[&] { if (SUCCEEDED(com)) CoUninitialize(); }};
     ComPtr<IWICImagingFactory> factory;
     Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)),
           "creating the imaging factory");

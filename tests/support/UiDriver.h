@@ -37,7 +37,6 @@ std::wstring ExeFolder();
 bool WaitUntil(const std::function<bool()>& cond, Millis timeout = kWait, Millis every = Millis{25});
 
 struct StartOptions {
-    std::wstring arguments;    // command-line tail, after the quoted program path
     std::wstring workingDir;   // empty: the caller's
     // Variables set (or, with an empty value, removed) on top of the caller's environment.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
@@ -54,11 +53,8 @@ struct MessageBoxInfo {
 class DriverProcess {
 public:
     static DriverProcess Start(const std::wstring& exePath, const StartOptions& options = {});
-    // Starts the named program from the folder of the running executable.
-    static DriverProcess StartBeside(const std::wstring& exeName, const StartOptions& options = {});
 
     DriverProcess(DriverProcess&& other) noexcept;
-    DriverProcess& operator=(DriverProcess&& other) noexcept;
     DriverProcess(const DriverProcess&) = delete;
     DriverProcess& operator=(const DriverProcess&) = delete;
     ~DriverProcess();
@@ -69,15 +65,12 @@ public:
     std::optional<DWORD> WaitExit(Millis timeout = kWait) const;
     void Kill();
 
-    // Top-level windows of the process, optionally of one class; hidden ones only when asked.
-    std::vector<HWND> Windows(const wchar_t* className = nullptr, bool includeHidden = false) const;
-    // First visible top-level window that satisfies match, or null after the time-out.
-    HWND WaitWindow(const std::function<bool(HWND)>& match, Millis timeout = kWait) const;
-    // Visible top-level window of that class and caption (null caption: any).
+    // Visible top-level windows of the process, optionally of one class.
+    std::vector<HWND> Windows(const wchar_t* className = nullptr) const;
+    // Visible top-level window of that class and caption (null caption: any), or null after the time-out.
     HWND WaitWindow(const wchar_t* className, const wchar_t* caption, Millis timeout = kWait) const;
 
     std::vector<HWND> MessageBoxes() const;
-    HWND WaitMessageBox(Millis timeout = kWait) const;
 
     // Lets the process reach its message loop, then checks that every visible window answers.
     bool WaitIdle(Millis timeout = kWait) const;
@@ -90,10 +83,7 @@ private:
     DWORD id_ = 0;
 };
 
-// --- Windows of any process ---------------------------------------------------------------------------
-
 std::wstring ClassName(HWND hwnd);
-LONG_PTR Style(HWND hwnd);
 // Sends and waits at most `answer`; a window that does not answer in time raises DriverError.
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Millis answer = kAnswer);
 // Posts; use it for anything that may open a modal window in the receiver, which would block a send.
@@ -101,11 +91,8 @@ void Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
 // Window text through WM_GETTEXT: the system converts an ANSI window's text to UTF-16 for us.
 std::wstring Text(HWND hwnd);
-// The same text as the receiver's code page sees it (the receiver must share the caller's code page).
-std::string TextAnsi(HWND hwnd);
 HWND Item(HWND dialog, int id);   // raises DriverError when the dialog has no such control
 std::wstring ItemText(HWND dialog, int id);
-std::vector<std::wstring> ComboItems(HWND combo);
 
 // Control of the window's thread that has the keyboard focus, or null.
 HWND FocusOf(HWND anyWindowOfThread);
@@ -114,8 +101,6 @@ HWND FocusOf(HWND anyWindowOfThread);
 void Click(HWND button);
 // Tells the dialog that the control with this id was clicked (posted WM_COMMAND/BN_CLICKED).
 void Command(HWND dialog, int id);
-
-// --- Message boxes ---------------------------------------------------------------------------------------
 
 // A top-level dialog made like the system's message box: buttons, the text static 0xFFFF and the icon
 // static (0x14 on Windows, 0x440 on Wine 8).
@@ -130,13 +115,9 @@ void Answer(HWND box, int buttonId);
 HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND box)>& onBox,
                     Millis timeout = kWait, Millis quiet = Millis{700});
 
-// --- Keyboard --------------------------------------------------------------------------------------------
-
 struct Chord {
     WORD key;              // virtual key
     bool alt = false;
-    bool ctrl = false;
-    bool shift = false;
 };
 
 // Makes the window the foreground window, so that hardware input reaches its thread.
@@ -144,11 +125,6 @@ bool BringToFront(HWND topLevel, Millis timeout = kAnswer);
 // Real input through SendInput to the foreground window, after bringing topLevel to the front. This is
 // the only way to get what the system derives from hardware keys (F1 becomes WM_HELP).
 void Press(HWND topLevel, const Chord& chord);
-// Alt+letter as the posted WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP that the keyboard would produce, sent to
-// the control with the focus. Needs no foreground window; the dialog's own loop turns it into a mnemonic.
-void PostAltLetter(HWND dialog, wchar_t letter);
-
-// --- Pictures --------------------------------------------------------------------------------------------
 
 // Copies the window's rectangle from the screen, once two captures in a row agree (painting done), and
 // writes it as PNG. The window should be on top; raises DriverError on failure.
