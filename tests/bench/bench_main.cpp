@@ -10,10 +10,13 @@
 #include "UiDriver.h"
 #include "resource.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -37,32 +40,18 @@ void Report(const char* name, const char* unit, std::vector<double> values)
 
 void WriteFile(const std::wstring& path, const std::string& data)
 {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    if (h == INVALID_HANDLE_VALUE || !::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr))
+    if (!(std::ofstream(path.c_str(), std::ios::binary) << data))
         throw ui::DriverError("cannot write a bench file");
-    ::CloseHandle(h);
 }
 
 void RemoveTree(const std::wstring& dir)
 {
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = ::FindFirstFileW((dir + L"\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(dir + L"\\" + name);
-            else
-                ::DeleteFileW((dir + L"\\" + name).c_str());
-        } while (::FindNextFileW(hFind, &data));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryW(dir.c_str());
+    std::wstring from = dir + L'\0';   // the shell's list of names ends with an empty one
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&op);
 }
 
 // A store with sites 1 to n, each with its own root folder below root.

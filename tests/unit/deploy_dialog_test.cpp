@@ -47,6 +47,17 @@ protected:
 
     void SetField(int nID, const std::string& text) { ::SetDlgItemTextA(m_hDlg, nID, text.c_str()); }
     std::string Field(int nID) { return WindowTextAnsi(::GetDlgItem(m_hDlg, nID)); }
+    // The dialog a Browse button opened on the dialog's thread, or null when none came.
+    HWND WaitPicker()
+    {
+        HWND hPicker = nullptr;
+        zem::ui::WaitUntil([&] {
+            return (hPicker = FindThreadWindow(s_run->uiThreadId, [this](HWND h) {
+                        return h != m_hDlg && zem::ui::ClassName(h) == L"#32770" && !zem::ui::IsMessageBox(h);
+                    })) != nullptr;
+        });
+        return hPicker;
+    }
 
     static MainDialogRun* s_run;
     static bool s_sitesSeeded;
@@ -140,12 +151,8 @@ TEST_F(DeployDialog, FolderBrowserStartsAtTheFieldAndProposesZemWeb)
         const bool last = attempt == 4;
         SetField(IDC_WEB_FOLDER, base + "zemweb");
         zem::ui::Command(m_hDlg, IDC_BROWSE_FOLDER);
-        HWND hBrowser = nullptr;
-        ASSERT_TRUE(zem::ui::WaitUntil([&] {
-            return (hBrowser = FindThreadWindow(s_run->uiThreadId, [this](HWND h) {
-                        return h != m_hDlg && zem::ui::ClassName(h) == L"#32770" && !zem::ui::IsMessageBox(h);
-                    })) != nullptr;
-        }));
+        HWND hBrowser = WaitPicker();
+        ASSERT_NE(nullptr, hBrowser);
         bool ready = zem::ui::WaitUntil([&] { return selectedFolder(hBrowser) == "zemweb"; }, zem::ui::Millis{10000});
         zem::ui::Post(hBrowser, WM_COMMAND, ready || last ? IDOK : IDCANCEL, 0);
         ASSERT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hBrowser); }));
@@ -162,12 +169,8 @@ TEST_F(DeployDialog, PackagePickerProposesZemSetupAndFillsTheField)
     for (int answer : { IDCANCEL, IDOK })
     {
         zem::ui::Command(m_hDlg, IDC_BROWSE_PACKAGE);
-        HWND hOpen = nullptr;
-        ASSERT_TRUE(zem::ui::WaitUntil([&] {
-            return (hOpen = FindThreadWindow(s_run->uiThreadId, [this](HWND h) {
-                        return h != m_hDlg && zem::ui::ClassName(h) == L"#32770" && !zem::ui::IsMessageBox(h);
-                    })) != nullptr;
-        }));
+        HWND hOpen = WaitPicker();
+        ASSERT_NE(nullptr, hOpen);
         HWND hName = ::GetDlgItem(hOpen, 0x47C);   // the file name box (cmb13), edt1 in the older layout
         if (!hName)
             hName = ::GetDlgItem(hOpen, 0x480);
