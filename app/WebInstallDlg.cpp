@@ -112,13 +112,17 @@ void CWebInstallDlg::EnumerateSites()
     WCHAR szRootPath[SITE_VALUE_CCH] = {};
     WCHAR szBinding[SITE_VALUE_CCH] = {};
     int nSite = 1;
+    // A server with hundreds of sites: the list is found once (each look-up by id walks the dialog's
+    // children) and not redrawn for every entry, only once when drawing resumes.
+    CWnd* pSiteList = GetDlgItem(IDC_SITE);
+    pSiteList->SendMessage(WM_SETREDRAW, FALSE);
     for (;; ++nSite)
     {
         // The numbering ends at the first site that cannot be read, whatever follows it.
         if (QuerySiteInfo(nSite, szDescription, szRootPath, szBinding) != S_OK)
             break;
-        LRESULT nIndex = SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(AnsiText(szDescription))));
-        SendDlgItemMessage(IDC_SITE, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), nSite);
+        LRESULT nIndex = pSiteList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(AnsiText(szDescription))));
+        pSiteList->SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), nSite);
         if (nSite != 1)
             continue;
         CString strRootPath = AnsiText(szRootPath);
@@ -127,6 +131,7 @@ void CWebInstallDlg::EnumerateSites()
         ParseServerBindings(AnsiText(szBinding));
         m_bWebServerFound = TRUE;
     }
+    pSiteList->SendMessage(WM_SETREDRAW, TRUE);
     if (nSite != 1)
         return;
 

@@ -12,7 +12,8 @@ namespace {
 const DWORD kSlotCount = 256;
 const size_t kMaxLockPath = 1024;       // UTF-16 units with the terminator
 const DWORD kPollMs = 10;               // how often a waiting OpenKey looks again
-const DWORD kTableMutexTimeoutMs = 30000;
+const DWORD kGuardTimeoutMs = 30000;
+const DWORD kStuckMs = 200;             // how long one holder may keep the guard before anyone asks if it lives
 
 struct Slot
 {
@@ -26,12 +27,13 @@ struct Slot
 struct Table
 {
     ULONGLONG nextSerial;
+    LONGLONG guard;                     // the token of the process inside the table, 0: nobody
     Slot slots[kSlotCount];
 };
 
 // 32-bit and 64-bit processes share the table: its layout must not depend on the build.
 static_assert(sizeof(Slot) == 8 + 4 + 4 + 8 + kMaxLockPath * 2, "Slot layout differs between builds");
-static_assert(sizeof(Table) == 8 + kSlotCount * sizeof(Slot), "Table layout differs between builds");
+static_assert(sizeof(Table) == 8 + 8 + kSlotCount * sizeof(Slot), "Table layout differs between builds");
 
 bool OnOneLine(const wchar_t* a, const wchar_t* b)
 {
@@ -50,32 +52,91 @@ FILETIME StartTime(HANDLE process)
     return created;
 }
 
-// Whether the process that took the slot still runs. A process this one may not query is counted
-// as running: keeping its lock is the safe mistake.
-bool OwnerRuns(const Slot& slot, const FILETIME& ownStart)
+// Whether the process with this id and start time (its low half tells a reused id from the owner well
+// enough) still runs. A process this one may not query is counted as running: keeping its lock is the
+// safe mistake.
+bool ProcessRuns(DWORD processId, DWORD startLow, const FILETIME& ownStart)
 {
-    if (slot.processId == ::GetCurrentProcessId())
-        return ::CompareFileTime(&slot.processStart, &ownStart) == 0;
-    KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, slot.processId));
+    if (processId == ::GetCurrentProcessId())
+        return startLow == ownStart.dwLowDateTime;
+    KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
     if (!process)
         return ::GetLastError() == ERROR_ACCESS_DENIED;
     if (::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0)
         return false;
-    FILETIME start = StartTime(process.Get());
-    return ::CompareFileTime(&start, &slot.processStart) == 0;
+    return StartTime(process.Get()).dwLowDateTime == startLow;
 }
+
+bool OwnerRuns(const Slot& slot, const FILETIME& ownStart)
+{
+    return ProcessRuns(slot.processId, slot.processStart.dwLowDateTime, ownStart);
+}
+
+// Keeps other processes out of the table while this one reads or changes it. The guard is a word of the
+// table taken with one interlocked exchange: a named mutex cost two wine server round trips on every
+// OpenKey and CloseKey, paid again on every connection of a program that reads its sites one by one. The
+// table is held for a scan of its slots, so waiting means a few yields; a holder that died inside leaves
+// its token behind, and once that token has stood still for kStuckMs the waiter asks whether its process
+// still runs and takes the guard over if not, as a named mutex is handed on when its owner dies.
+class TableGuard
+{
+public:
+    TableGuard(Table& table, const FILETIME& ownStart) : m_table(table), m_ownStart(ownStart) {}
+    TableGuard(const TableGuard&) = delete;
+    TableGuard& operator=(const TableGuard&) = delete;
+    ~TableGuard()
+    {
+        if (m_held)
+            ::InterlockedExchange64(&m_table.guard, 0);
+    }
+
+    HRESULT Acquire()
+    {
+        const LONGLONG token = static_cast<LONGLONG>(static_cast<ULONGLONG>(::GetCurrentProcessId()) << 32 |
+                                                     m_ownStart.dwLowDateTime);
+        ULONGLONG start = ::GetTickCount64(), since = start;
+        LONGLONG seen = 0;
+        for (DWORD round = 0;; ++round) {
+            LONGLONG holder = ::InterlockedCompareExchange64(&m_table.guard, token, 0);
+            if (!holder || (holder == seen && TakeOverStuck(holder, token, since)))
+                return m_held = true, S_OK;
+            ULONGLONG now = ::GetTickCount64();
+            if (holder != seen) {
+                seen = holder;
+                since = now;
+            }
+            if (now - start >= kGuardTimeoutMs)
+                return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+            ::Sleep(round < 100 ? 0 : 1);
+        }
+    }
+
+private:
+    bool TakeOverStuck(LONGLONG holder, LONGLONG token, ULONGLONG& since)
+    {
+        ULONGLONG now = ::GetTickCount64();
+        if (now - since < kStuckMs)
+            return false;
+        since = now;   // a live holder is asked again only after another kStuckMs
+        DWORD processId = static_cast<DWORD>(static_cast<ULONGLONG>(holder) >> 32);
+        if (ProcessRuns(processId, static_cast<DWORD>(holder), m_ownStart))
+            return false;
+        return ::InterlockedCompareExchange64(&m_table.guard, token, holder) == holder;
+    }
+
+    Table& m_table;
+    const FILETIME& m_ownStart;
+    bool m_held = false;
+};
 
 } // namespace
 
 HRESULT KeyLocks::Open(const std::wstring& scope)
 {
     m_processStart = StartTime(::GetCurrentProcess());
-    m_mutex.Reset(::CreateMutexW(nullptr, FALSE, (scope + L".locktable").c_str()));
-    if (!m_mutex)
-        return LastErrorResult();
     // The system zero-fills a new mapping: every slot starts free, whoever creates it.
     m_mapping.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Table),
-                                         (scope + L".locks").c_str()));
+                                         (scope + L".keylocks").c_str()));
     if (!m_mapping)
         return LastErrorResult();
     m_view.Reset(::MapViewOfFile(m_mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Table)));
@@ -86,11 +147,11 @@ HRESULT KeyLocks::Open(const std::wstring& scope)
 
 HRESULT KeyLocks::TryAcquire(const std::wstring& lockPath, DWORD access, LockTicket& ticket)
 {
-    MutexHold hold;
-    HRESULT hr = hold.Acquire(m_mutex.Get(), kTableMutexTimeoutMs);
+    Table* table = static_cast<Table*>(m_view.Get());
+    TableGuard guard(*table, m_processStart);
+    HRESULT hr = guard.Acquire();
     if (FAILED(hr))
         return hr;
-    Table* table = static_cast<Table*>(m_view.Get());
     Slot* free = nullptr;
     for (Slot& slot : table->slots) {
         if (!slot.serial) {
@@ -147,11 +208,12 @@ void KeyLocks::Release(LockTicket& ticket)
 {
     if (!ticket.serial)
         return;
-    MutexHold hold;
+    Table* table = static_cast<Table*>(m_view.Get());
+    TableGuard guard(*table, m_processStart);
     // Should the table stay unreachable, the entry goes when this process ends.
-    if (FAILED(hold.Acquire(m_mutex.Get(), kTableMutexTimeoutMs)))
+    if (FAILED(guard.Acquire()))
         return;
-    Slot& slot = static_cast<Table*>(m_view.Get())->slots[ticket.slot];
+    Slot& slot = table->slots[ticket.slot];
     if (slot.serial == ticket.serial)
         slot.serial = 0;
     ticket.serial = 0;
@@ -159,12 +221,13 @@ void KeyLocks::Release(LockTicket& ticket)
 
 HRESULT KeyLocks::AnyWriter(bool& found)
 {
-    MutexHold hold;
-    HRESULT hr = hold.Acquire(m_mutex.Get(), kTableMutexTimeoutMs);
+    Table* table = static_cast<Table*>(m_view.Get());
+    TableGuard guard(*table, m_processStart);
+    HRESULT hr = guard.Acquire();
     if (FAILED(hr))
         return hr;
     found = false;
-    for (Slot& slot : static_cast<Table*>(m_view.Get())->slots) {
+    for (Slot& slot : table->slots) {
         if (!slot.serial || !(slot.access & METADATA_PERMISSION_WRITE))
             continue;
         if (OwnerRuns(slot, m_processStart)) {

@@ -1,6 +1,6 @@
 // The key locks of one store, shared by every process that uses it: a table of open handles in a named
-// file mapping, guarded by a named mutex. Two handles conflict when their keys lie on one line of descent
-// (the same key, or one an ancestor of the other) and at least one of them may write.
+// file mapping, guarded by a word of its own. Two handles conflict when their keys lie on one line of
+// descent (the same key, or one an ancestor of the other) and at least one of them may write.
 //
 // Each entry records its process (id and start time). An entry whose process has ended is dropped the
 // next time it stands in the way, so a process that dies while holding keys leaves nothing locked; the
@@ -38,7 +38,6 @@ private:
     HRESULT TryAcquire(const std::wstring& lockPath, DWORD access, LockTicket& ticket);
     HRESULT AnyWriter(bool& found);
 
-    KernelHandle m_mutex;
     KernelHandle m_mapping;
     MappedView m_view;
     FILETIME m_processStart = {};

@@ -129,6 +129,12 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
     }
     // Enter in a field must not start an installation.
     EXPECT_EQ(Send(Dialog(), DM_GETDEFID), MAKELONG(IDCANCEL, DC_HASDEFID));
+
+    // For a person to look at (the glyphs of each catalogue), not compared: artefacts/dialog-<language>.png.
+    std::wstring artefacts = ExeFolder() + L"..\\artefacts\\";
+    CreateDirectoryW(artefacts.c_str(), nullptr);
+    BringToFront(Dialog());
+    CapturePng(Dialog(), artefacts + L"dialog-" + std::wstring(g_language->tag, g_language->tag + 5) + L".png");
 }
 
 // The About item of the system menu cannot be read from another process; what it does can.
