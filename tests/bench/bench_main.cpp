@@ -7,10 +7,9 @@
 //   log      the cost of a log line after 1,500 lines against the first lines, for the pane's append.
 // Usage: zem_bench [runs] [install|startup|log]...   (default 5 runs, all figures)
 #include "LogPane.h"
+#include "Mdutil.h"
 #include "UiDriver.h"
 #include "resource.h"
-
-#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -42,16 +41,6 @@ void WriteFile(const std::wstring& path, const std::string& data)
 {
     if (!(std::ofstream(path.c_str(), std::ios::binary) << data))
         throw ui::DriverError("cannot write a bench file");
-}
-
-void RemoveTree(const std::wstring& dir)
-{
-    std::wstring from = dir + L'\0';   // the shell's list of names ends with an empty one
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    ::SHFileOperationW(&op);
 }
 
 // A store with sites 1 to n, each with its own root folder below root.
@@ -134,7 +123,7 @@ struct Bench
         ui::Answer(box, IDOK);
         ui::Post(dlg, WM_COMMAND, IDCANCEL);
         process.WaitExit();
-        RemoveTree(target);
+        zem::test::RemoveTree(target);
         return seconds;
     }
 
@@ -155,7 +144,7 @@ struct Bench
         if (!::CopyFileW((prog + L"\\ZemSetup.exe").c_str(), (target + L"\\ZemSetup.exe").c_str(), FALSE))
             throw ui::DriverError("bare copy failed");
         double seconds = Seconds(start);
-        RemoveTree(target);
+        zem::test::RemoveTree(target);
         return seconds;
     }
 
@@ -218,7 +207,7 @@ int main(int argc, char** argv)
     ::GetTempPathW(MAX_PATH, temp);
     Bench bench;
     bench.work = std::wstring(temp) + L"zembench";
-    RemoveTree(bench.work);
+    zem::test::RemoveTree(bench.work);
     ::CreateDirectoryW(bench.work.c_str(), nullptr);
     try
     {
@@ -274,6 +263,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench: %s\n", e.what());
         return 1;
     }
-    RemoveTree(bench.work);
+    zem::test::RemoveTree(bench.work);
     return 0;
 }

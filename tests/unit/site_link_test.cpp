@@ -1,4 +1,4 @@
-// The link control as the real dialog creates it: tooltip, pointer and double click.
+// The link control as the real dialog creates it: pointer and double click.
 #include "SiteLinkEdit.h"
 #include "test_support.h"
 
@@ -37,22 +37,6 @@ protected:
 };
 
 MainDialogRun* SiteLink::s_run = nullptr;
-
-TEST_F(SiteLink, TooltipExplainsTheDoubleClick)
-{
-    HWND hTip = nullptr;   // never visible until the pointer rests on the link
-    ::EnumThreadWindows(s_run->uiThreadId, [](HWND h, LPARAM l) -> BOOL {
-        return zem::ui::ClassName(h) == L"tooltips_class32" ? (*reinterpret_cast<HWND*>(l) = h, FALSE) : TRUE;
-    }, reinterpret_cast<LPARAM>(&hTip));
-    ASSERT_NE(nullptr, hTip);
-    char szText[256] = {};
-    TOOLINFOA ti = {};
-    ti.cbSize = sizeof(ti);
-    ti.hwnd = m_hLink;
-    ti.lpszText = szText;
-    ::SendMessageA(hTip, TTM_GETTEXTA, sizeof(szText), reinterpret_cast<LPARAM>(&ti));
-    EXPECT_EQ(Msg(IDS_LINK_TOOLTIP), szText);
-}
 
 // The hot zone ends at the text's edge, whatever the text and the height; the pointer is a hand only there.
 TEST_F(SiteLink, HotZoneAndPointerFollowTheText)

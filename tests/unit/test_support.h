@@ -2,11 +2,11 @@
 // the real main dialog run on a thread of its own.
 #pragma once
 
+#include "Mdutil.h"
 #include "Text.h"
 #include "UiDriver.h"
 #include "WebInstallDlg.h"
 
-#include <shellapi.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -40,16 +40,7 @@ std::string Msg(UINT nID, Args... args)
 
 inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code); }
 
-// A file or a folder with all it holds, read-only files included.
-inline void RemoveTree(const std::string& path)
-{
-    std::string from = path + '\0';   // the list ends in a double NUL
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    ::SHFileOperationA(&op);
-}
+inline void RemoveTree(const std::string& path) { zem::test::RemoveTree(AnsiToWide(path.c_str())); }
 
 // A folder of its own for this test process below the system's temporary folder, emptied first.
 inline std::string FreshFolder(const std::string& name)
@@ -97,21 +88,7 @@ inline std::string FolderListing(const std::string& dir)
 }
 
 // mdutil beside the test, with this process's environment (and so its store); its exit code.
-inline DWORD RunMdutil(const std::string& arguments)
-{
-    std::string exe = WideToAnsi(zem::ui::ExeFolder().c_str()) + "mdutil.exe";
-    std::string command = "\"" + exe + "\" " + arguments;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return ~0u;
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = ~0u;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread), ::CloseHandle(pi.hProcess);
-    return code;
-}
+inline DWORD RunMdutil(const std::string& arguments) { return zem::test::RunMdutil(AnsiToWide(arguments.c_str())).exitCode; }
 
 // A store of this process's own with web sites 1 to nSites, made the one every metabase call uses.
 inline bool UseStoreWithSites(const std::string& name, int nSites)
