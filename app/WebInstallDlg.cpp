@@ -139,8 +139,8 @@ void CWebInstallDlg::EnumerateSites()
     CString strNoSite;
     strNoSite.LoadString(IDS_NO_WEBSITE);
     // The entry stands where site 1 would: choosing it asks for site 1 again.
-    LRESULT nIndex = SendDlgItemMessage(IDC_SITE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(strNoSite)));
-    SendDlgItemMessage(IDC_SITE, CB_SETITEMDATA, static_cast<WPARAM>(nIndex), 1);
+    LRESULT nIndex = pSiteList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(strNoSite)));
+    pSiteList->SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), 1);
     AppendLogMessage(IDS_NO_WEB_SERVER);
     AfxMessageBox(IDS_NO_WEB_SERVER, MB_OK, static_cast<UINT>(-1));
 }
@@ -245,13 +245,12 @@ void CWebInstallDlg::OnOK()
     CString strFolder, strPackage;
     GetDlgItemText(IDC_WEB_FOLDER, strFolder);
     GetDlgItemText(IDC_PACKAGE, strPackage);
-    InstallRequest request;
-    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage, request);
+    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage, m_request);
     if (refusal.nMessageID != 0)
     {
         CString strText;
         if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
-            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage).c_str());
+            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(m_request.strPackage).c_str());
         else
             strText.LoadString(refusal.nMessageID);
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
@@ -262,11 +261,10 @@ void CWebInstallDlg::OnOK()
 
     // The site is the one chosen when Install is pressed: a change of selection during the run does not
     // move the virtual directory to another site.
-    request.strModuleDir = m_szModuleDir;
-    request.strListFile = m_szListFile;
-    request.nSite = SelectedSite();
-    request.bWebServerFound = m_bWebServerFound;
-    m_request = request;
+    m_request.strModuleDir = m_szModuleDir;
+    m_request.strListFile = m_szListFile;
+    m_request.nSite = SelectedSite();
+    m_request.bWebServerFound = m_bWebServerFound;
 
     m_editLog.SetWindowText("");
     GetDlgItem(IDOK)->EnableWindow(FALSE);
@@ -375,10 +373,8 @@ void CWebInstallDlg::AppendLogV(const char* pszFormat, va_list args)
 
 void CWebInstallDlg::FlushLog()
 {
-    if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId())
-        OnDrainLog(DRAIN_NOW, 0);
-    else
-        ::SendMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_NOW, 0);
+    // From the dialog's own thread the send is a direct call.
+    ::SendMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_NOW, 0);
 }
 
 void CWebInstallDlg::RequestDrain()

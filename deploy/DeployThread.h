@@ -25,8 +25,9 @@ public:
     BOOL IsStopRequested() const { return m_bStop.load(); }
 
     // Asks the run to stop after the file it is copying and waits until its thread has ended. Messages of
-    // the calling thread are handled meanwhile, since the worker waits on the dialog's thread for each
-    // control it touches; a message box the worker shows is answered with No, or OK.
+    // the calling thread are handled meanwhile, since the worker waits on the dialog's thread for its
+    // questions, its verdict and its last log lines; a message box the worker shows is answered with No,
+    // or OK.
     void StopAndWait();
 
 private:

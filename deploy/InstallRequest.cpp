@@ -3,6 +3,21 @@
 #include "MbcsPath.h"
 #include "resource.h"
 
+namespace {
+
+// The folder a run uses: a backslash after the trimmed text's last character unless that character is
+// one (a double-byte character ending in byte 0x5C is not).
+CString TargetFolderPath(const CString& strFolder)
+{
+    CString strPath = strFolder;
+    const char* pLast = FindLastCharMbcs(strPath, '\\');
+    if (!pLast || pLast[1] != '\0')
+        strPath += '\\';
+    return strPath;
+}
+
+} // namespace
+
 InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request)
 {
     CString strFolder = strFolderText;
@@ -18,14 +33,4 @@ InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& 
     if (!FileExistsAtPath(request.strPackage))
         return { IDS_PACKAGE_NOT_FOUND, 0 };
     return { 0, 0 };
-}
-
-CString TargetFolderPath(const CString& strFieldText)
-{
-    CString strFolder = strFieldText;
-    strFolder.Trim();
-    const char* pLast = FindLastCharMbcs(strFolder, '\\');
-    if (!pLast || pLast[1] != '\0')
-        strFolder += '\\';
-    return strFolder;
 }

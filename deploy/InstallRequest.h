@@ -26,6 +26,3 @@ struct InstallRefusal
 // package is not looked at while the folder is refused. IDS_PACKAGE_NOT_FOUND quotes request.strPackage.
 InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request);
 
-// The target folder as a run uses it: blanks around it removed, and a backslash after its last character
-// unless that character is one (a double-byte character ending in byte 0x5C is not).
-CString TargetFolderPath(const CString& strFieldText);

@@ -1,6 +1,5 @@
 #include "MetaTree.h"
 
-
 #include <iiscnfg.h>
 #include <mddefw.h>
 #include <mdmsg.h>
@@ -11,17 +10,12 @@
 
 namespace iisadmin {
 
-namespace {
-
-std::wstring IndexName(const std::wstring& name)
+std::wstring UpperCase(std::wstring text)
 {
-    std::wstring upper = name;
-    if (!upper.empty())
-        ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    return upper;
+    if (!text.empty())
+        ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
 }
-
-} // namespace
 
 Key::~Key()
 {
@@ -37,7 +31,7 @@ Key::~Key()
 
 Key* Key::Child(const std::wstring& childName) const
 {
-    auto it = m_index.find(IndexName(childName));
+    auto it = m_index.find(UpperCase(childName));
     return it == m_index.end() ? nullptr : it->second;
 }
 
@@ -53,13 +47,13 @@ Key& Key::AddChild(const std::wstring& childName)
 void Key::AdoptChild(std::unique_ptr<Key> child)
 {
     RemoveChild(child->name);
-    m_index[IndexName(child->name)] = child.get();
+    m_index[UpperCase(child->name)] = child.get();
     children.push_back(std::move(child));
 }
 
 bool Key::RemoveChild(const std::wstring& childName)
 {
-    auto found = m_index.find(IndexName(childName));
+    auto found = m_index.find(UpperCase(childName));
     if (found == m_index.end())
         return false;
     Key* key = found->second;
@@ -155,12 +149,7 @@ std::wstring FormatPath(const KeyPath& path)
 
 std::wstring LockPath(const KeyPath& path)
 {
-    std::wstring text;
-    for (const std::wstring& name : path)
-        text += L"/" + name;
-    if (!text.empty())
-        ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
+    return path.empty() ? std::wstring() : UpperCase(FormatPath(path));
 }
 
 Key* FindKey(Key& root, const KeyPath& path)

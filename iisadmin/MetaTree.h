@@ -82,6 +82,8 @@ std::wstring FormatPath(const KeyPath& path);
 
 // The path in the form locks compare: upper case, "" for the root, "/LM/W3SVC" below it.
 std::wstring LockPath(const KeyPath& path);
+// Names compare without case, as the system compares file names.
+std::wstring UpperCase(std::wstring text);
 
 const size_t kMaxNameLength = 255;
 

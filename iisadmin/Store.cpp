@@ -41,10 +41,8 @@ HRESULT StorePath(std::wstring& path, std::wstring& identity)
 // Kernel object names for a file: one per file, whatever the spelling of its path.
 std::wstring ScopeName(const std::wstring& path)
 {
-    std::wstring upper = path;
-    ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
     unsigned long long hash = 14695981039346656037ull;   // FNV-1a
-    for (wchar_t c : upper) {
+    for (wchar_t c : UpperCase(path)) {
         hash ^= c;
         hash *= 1099511628211ull;
     }
@@ -143,10 +141,7 @@ HRESULT Store::CurrentStamp(Stamp& stamp) const
         stamp = Stamp();
         return S_OK;
     }
-    stamp.exists = true;
-    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    stamp.created = data.ftCreationTime;
-    stamp.written = data.ftLastWriteTime;
+    stamp = Stamp(data);
     return S_OK;
 }
 
@@ -168,10 +163,7 @@ HRESULT Store::Load(Tree& tree, Stamp& stamp, bool& read) const
     BY_HANDLE_FILE_INFORMATION info;
     if (!::GetFileInformationByHandle(file.Get(), &info))
         return LastErrorResult();
-    stamp.exists = true;
-    stamp.size = (static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp.created = info.ftCreationTime;
-    stamp.written = info.ftLastWriteTime;
+    stamp = Stamp(info);
     if (info.nFileSizeHigh)
         return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
     std::vector<BYTE> bytes(info.nFileSizeLow);

@@ -49,6 +49,14 @@ public:
 private:
     struct Stamp
     {
+        Stamp() = default;
+        // From either of the system's file information records, which name these fields alike.
+        template <typename Info>
+        explicit Stamp(const Info& info)
+            : exists(true), size(static_cast<ULONGLONG>(info.nFileSizeHigh) << 32 | info.nFileSizeLow),
+              created(info.ftCreationTime), written(info.ftLastWriteTime)
+        {
+        }
         bool exists = false;
         ULONGLONG size = 0;
         FILETIME created = {};

@@ -70,8 +70,9 @@ HRESULT Field(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& pat
 
 std::wstring First(const std::vector<std::wstring>& entries) { return entries.empty() ? L"-" : entries.front(); }
 
-HRESULT ExportDirs(IMSAdminBaseW* admin, METADATA_HANDLE service, const std::wstring& site, const std::wstring& key,
-                   const std::wstring& url, std::wstring& out, std::wstring& step)
+// The dir line of a key with a Path of its own; url is its address below the site.
+HRESULT ExportDir(IMSAdminBaseW* admin, METADATA_HANDLE service, const std::wstring& site, const std::wstring& key,
+                  const std::wstring& url, std::wstring& out, std::wstring& step)
 {
     std::vector<std::wstring> path, access, docs, browse;
     HRESULT hr = Field(admin, service, key, MD_VR_PATH, false, path);
@@ -86,20 +87,8 @@ HRESULT ExportDirs(IMSAdminBaseW* admin, METADATA_HANDLE service, const std::wst
                L"\t" + First(browse) + L"\n";
     } else if (FAILED(hr)) {
         step = L"GetData " + std::wstring(kService) + L"/" + key + L" Path";
-        return hr;
     }
-    wchar_t name[METADATA_MAX_NAME_LEN];
-    for (DWORD index = 0;; ++index) {
-        hr = admin->EnumKeys(service, key.c_str(), name, index);
-        if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS))
-            return S_OK;
-        if (FAILED(hr)) {
-            step = L"EnumKeys " + std::wstring(kService) + L"/" + key;
-            return hr;
-        }
-        if (FAILED(hr = ExportDirs(admin, service, site, key + L"/" + name, url + name + L"/", out, step)))
-            return hr;
-    }
+    return hr;
 }
 
 bool IsSiteNumber(const wchar_t* name)
@@ -111,6 +100,33 @@ bool IsSiteNumber(const wchar_t* name)
 }
 
 } // namespace
+
+HRESULT WalkKeys(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& relative,
+                 const std::function<HRESULT(const std::wstring& path)>& visit, std::wstring& failed)
+{
+    std::vector<std::wstring> pending{ relative };   // keys still to visit, the next one last
+    wchar_t name[METADATA_MAX_NAME_LEN];
+    while (!pending.empty()) {
+        std::wstring path = std::move(pending.back());
+        pending.pop_back();
+        HRESULT hr = visit(path);
+        if (FAILED(hr))
+            return hr;
+        std::vector<std::wstring> children;
+        for (DWORD index = 0;; ++index) {
+            hr = admin->EnumKeys(key, path.c_str(), name, index);
+            if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS))
+                break;
+            if (FAILED(hr)) {
+                failed = path;
+                return hr;
+            }
+            children.push_back(path.empty() ? name : path + L"/" + name);
+        }
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    return S_OK;
+}
 
 HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step)
 {
@@ -145,7 +161,13 @@ HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std:
         out += L"site\t" + site + L"\t" + (comment.empty() ? L"" : comment.front()) + L"\n";
         for (const std::wstring& binding : bindings)
             out += L"binding\t" + site + L"\t" + binding + L"\n";
-        hr = ExportDirs(admin, service, site, site + L"/ROOT", L"/", out, step);
+        const std::wstring root = site + L"/ROOT";
+        std::wstring failed;
+        hr = WalkKeys(admin, service, root, [&](const std::wstring& key) {
+            return ExportDir(admin, service, site, key, key.substr(root.size()) + L"/", out, step);
+        }, failed);
+        if (!failed.empty())
+            step = L"EnumKeys " + std::wstring(kService) + L"/" + failed;
         if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
             hr = S_OK;   // a site without ROOT serves nothing, as IIS
     }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <iadmw.h>
 
+#include <functional>
 #include <string>
 
 namespace iisadmin {
@@ -16,5 +17,12 @@ namespace iisadmin {
 // three values are the effective ones, inherited where the key sets none, and "-" when nobody sets them.
 // Tabs and line breaks inside values become blanks. On failure `step` names the call that failed.
 HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step);
+
+// Visits the key `relative` (below the open key) and every key under it, parents first and siblings in
+// EnumKeys order, each by its path below the open key; walked with a list of its own, since a key path
+// thousands of levels deep must not take as many nested calls. Stops at the first failure: of a visit,
+// or of listing the children of `failed`.
+HRESULT WalkKeys(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& relative,
+                 const std::function<HRESULT(const std::wstring& path)>& visit, std::wstring& failed);
 
 } // namespace iisadmin

@@ -358,31 +358,6 @@ int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
     return 0;
 }
 
-// Parents before children, walked with a list of its own: a key path thousands of levels deep must
-// not take as many nested calls.
-HRESULT PrintTree(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& base)
-{
-    std::vector<std::wstring> pending{ L"" };   // paths below base still to list, the next one last
-    wchar_t name[METADATA_MAX_NAME_LEN];
-    while (!pending.empty()) {
-        std::wstring relative = std::move(pending.back());
-        pending.pop_back();
-        if (!relative.empty())
-            Out((base == L"/" ? L"/" : base + L"/") + relative + L"\n");
-        std::vector<std::wstring> children;
-        for (DWORD index = 0;; ++index) {
-            HRESULT hr = admin->EnumKeys(key, relative.c_str(), name, index);
-            if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS))
-                break;
-            if (FAILED(hr))
-                return hr;
-            children.push_back(relative.empty() ? name : relative + L"/" + name);
-        }
-        pending.insert(pending.end(), children.rbegin(), children.rend());
-    }
-    return S_OK;
-}
-
 int TreeCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 {
     OpenedKey key(admin);
@@ -390,7 +365,13 @@ int TreeCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
     if (FAILED(hr))
         return Refused(L"OpenKey " + path, hr);
     Out(path + L"\n");
-    if (FAILED(hr = PrintTree(admin, key.Handle(), path)))
+    std::wstring failed;
+    hr = WalkKeys(admin, key.Handle(), L"", [&](const std::wstring& relative) {
+        if (!relative.empty())
+            Out((path == L"/" ? L"/" : path + L"/") + relative + L"\n");
+        return S_OK;
+    }, failed);
+    if (FAILED(hr))
         return Refused(L"EnumKeys " + path, hr);
     if (FAILED(hr = key.Close()))
         return Refused(L"CloseKey " + path, hr);

@@ -9,7 +9,7 @@ HRESULT CMetabaseConnection::Open()
     // initialisation, so only a successful CoInitialize is balanced.
     m_apartment.bInitialized = SUCCEEDED(::CoInitialize(nullptr));
     return ::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
-                              reinterpret_cast<void**>(m_adminBase.Receive()));
+                              reinterpret_cast<void**>(m_adminBase.ReleaseAndGetAddressOf()));
 }
 
 CMetabaseKey::~CMetabaseKey()

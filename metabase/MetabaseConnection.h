@@ -7,7 +7,7 @@
 #include <iadmw.h>
 #include <iiscnfg.h>
 
-#include "UniqueHandle.h"
+#include <wrl/client.h>
 
 class CMetabaseConnection
 {
@@ -33,7 +33,7 @@ private:
                 ::CoUninitialize();
         }
     } m_apartment;
-    ComPtr<IMSAdminBaseW> m_adminBase;
+    Microsoft::WRL::ComPtr<IMSAdminBaseW> m_adminBase;
 };
 
 // A metabase key opened by a routine, closed again when the owner ends.

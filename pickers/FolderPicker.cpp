@@ -6,6 +6,7 @@
 
 #include <mbstring.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 #include <string.h>
 
 namespace {
@@ -43,8 +44,8 @@ void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
 
     // The shell's allocator is the task allocator, so the item below is freed as task memory; without an
     // allocator the shell cannot be asked at all.
-    ComPtr<IMalloc> malloc;
-    if (FAILED(::SHGetMalloc(malloc.Receive())) || !malloc)
+    Microsoft::WRL::ComPtr<IMalloc> malloc;
+    if (FAILED(::SHGetMalloc(malloc.GetAddressOf())) || !malloc)
         return;
 
     CString strTitle;

@@ -31,12 +31,6 @@ public:
             Traits::Close(m_h);
         m_h = h;
     }
-    // For a call that hands a new handle back through a pointer: what was held is given back first.
-    Type* Receive()
-    {
-        Reset();
-        return &m_h;
-    }
     Type Detach()
     {
         Type h = m_h;
@@ -86,15 +80,6 @@ struct WindowTraits
     static void Close(HWND h) { ::DestroyWindow(h); }
 };
 
-// A COM interface pointer this code holds a reference on.
-template <typename T>
-struct ComTraits
-{
-    using Type = T*;
-    static T* Invalid() { return nullptr; }
-    static void Close(T* p) { p->Release(); }
-};
-
 // Memory from the COM task allocator, which is also the shell's (item lists among it).
 struct TaskMemoryTraits
 {
@@ -109,5 +94,3 @@ using MappedView = UniqueHandle<MappedViewTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 using OwnedWindow = UniqueHandle<WindowTraits>;
 using TaskMemory = UniqueHandle<TaskMemoryTraits>;
-template <typename T>
-using ComPtr = UniqueHandle<ComTraits<T>>;
