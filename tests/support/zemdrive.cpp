@@ -95,8 +95,9 @@ int Install(const std::wstring& program, int site, const std::wstring& shots)
     if (site > 1) {
         HWND combo = Item(dialog, IDC_SITE);
         if (Send(combo, CB_SETCURSEL, site - 1) == CB_ERR) return Fail(L"the site list has no site " + std::to_wstring(site));
-        Post(dialog, WM_COMMAND, MAKEWPARAM(IDC_SITE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-        process.WaitIdle(10s);
+        // Sent, not posted: the fields are read next, and a wait for idleness is answered before a posted
+        // message is handled. Choosing a site opens no window, so the send cannot block on one.
+        Send(dialog, WM_COMMAND, MAKEWPARAM(IDC_SITE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
     }
     Print(L"dialog [" + Text(dialog) + L"]\nsite: " + ItemText(dialog, IDC_SITE) + L"\nfolder: " +
           ItemText(dialog, IDC_WEB_FOLDER) + L"\npackage: " + ItemText(dialog, IDC_PACKAGE) + L"\nlink: " +
