@@ -6,11 +6,9 @@ set -euo pipefail
 
 zem_install_deps
 zem_configure x64 -DZEM_BUILD_TESTS=ON
-zem_build x64 --target zem_bench ZemWebSetup mdutil zem_iisadmin
+zem_build x64 --target zem_bench
 
 trap 'zem_stop_wine; zem_stop_xvfb' EXIT
 zem_start_xvfb
-cd "$ZEM_BUILD/x64"
-[ -d wineprefix ] || ./wine-run --init
-./wine-run regsvr32 /s "Z:$PWD/bin/zem_iisadmin.dll"
-./wine-run bin/zem_bench.exe "$@"
+zem_prepare_prefix
+"$ZEM_BUILD/x64/wine-run" "$ZEM_BUILD/x64/bin/zem_bench.exe" "$@"

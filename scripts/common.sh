@@ -70,6 +70,11 @@ zem_stop_xvfb() {
 }
 
 # Stops the wineserver of this build's prefix only.
+# The x64 tree's prefix with its wine server running, and the IIS stand-in registered in it.
+zem_prepare_prefix() {
+    "$ZEM_BUILD/x64/wine-run" --init && "$ZEM_BUILD/x64/wine-run" regsvr32 /s "Z:$ZEM_BUILD/x64/bin/zem_iisadmin.dll"
+}
+
 zem_stop_wine() {
     local prefix=$ZEM_BUILD/x64/wineprefix
     # No server left running (it ends by itself once idle) is not a failure.

@@ -134,7 +134,7 @@ def main(argv):
         with open(ports_file) as f:
             served = {int(a): int(b) for a, b in (line.split() for line in f if line.strip())}
 
-    servers, claimed, report, defaults = [], {}, [], set()
+    servers, claimed, report, defaults, listens = [], {}, [], set(), set()
     for number, site in sites.items():
         title = f'site {number} "{site["name"]}"'
         try:
@@ -165,6 +165,7 @@ def main(argv):
                     report.append(f"{title}: port {port} is {why}: serving it on port {served[port]}")
             listen = f"{ip}:{served[port]}" if ip else str(served[port])
             claimed[(ip, port, host)] = number
+            listens.add(listen)
             if not host:
                 defaults.add(listen)
             servers.append([f"    server {{", f"        listen {listen}{'' if host else ' default_server'};",
@@ -173,7 +174,7 @@ def main(argv):
             report.append(f'{title}: binding "{text}" on port {served[port]}, serving {urls}')
 
     # A port without a binding for any name answers unknown names with 400, as IIS does.
-    for listen in sorted({s[1].split()[1].rstrip(';') for s in servers} - defaults):
+    for listen in sorted(listens - defaults):
         servers.append([f"    server {{ listen {listen} default_server; return 400; }}"])
 
     run = os.path.abspath(runtime)

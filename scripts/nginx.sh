@@ -13,6 +13,22 @@
 ZEM_NGINX_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ZEM_X64=${ZEM_X64:-${ZEM_BUILD:-$ZEM_NGINX_SCRIPTS/../build}/x64}
 
+# mdutil and winepath of the x64 build in its prefix, their output without the console's carriage returns.
+zem_mdutil() { "$ZEM_X64/wine-run" "$ZEM_X64/bin/mdutil.exe" "$@" | tr -d '\r'; }
+zem_winepath() { "$ZEM_X64/wine-run" winepath "$@" 2>/dev/null | tr -d '\r'; }
+
+# zem_nginx_curl <runtime dir> <url> [curl options]: asks the server for the address whatever its name
+# resolves to, on the port that serves the address's port.
+zem_nginx_curl() {
+    local run=$1 url=$2 hostport port served
+    shift 2
+    hostport=$(sed -E 's#^http://([^/]+).*#\1#' <<<"$url")
+    port=${hostport##*:}
+    [ "$port" != "$hostport" ] || port=80
+    served=$(awk -v p="$port" '$1 == p { print $2 }' "$run/ports")
+    curl -s --connect-to "${hostport%%:*}:$port:127.0.0.1:${served:-$port}" "$@" "$url"
+}
+
 # The master's pid when the server started in this runtime dir still runs.
 zem_nginx_pid() {
     local run=$1 pid
@@ -27,9 +43,9 @@ zem_nginx_configure() {
     [ "${2:-}" = --free-ports ] && free=--free-ports
     # A port kept from before is only safe while the server that holds it runs.
     zem_nginx_pid "$run" >/dev/null || rm -f "$run/ports"
-    "$ZEM_X64/wine-run" "$ZEM_X64/bin/mdutil.exe" export-web >"$run/metabase.tsv.new" || {
+    zem_mdutil export-web >"$run/metabase.tsv.new" || {
         echo "nginx: cannot read the metabase (mdutil export-web failed)" >&2; return 1; }
-    tr -d '\r' <"$run/metabase.tsv.new" >"$run/metabase.tsv" && rm -f "$run/metabase.tsv.new"
+    mv "$run/metabase.tsv.new" "$run/metabase.tsv"
     python3 "$ZEM_NGINX_SCRIPTS/nginx-conf.py" "$run/metabase.tsv" "$ZEM_X64/wineprefix" "$run" $free || return 1
     nginx -q -t -p "$run" -c "$run/nginx.conf" -e "$run/logs/error.log" || return 1
     local pid old

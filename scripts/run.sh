@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Does the program's main job in the build tree's Wine prefix, as an administrator would on a server:
 # installs the distribution into C:\ZemWebSetup\, gives the metabase "Default Web Site" when it has no
-# site, serves the metabase's sites with nginx (scripts/nginx.sh) and starts the program from there.
+# site 1, serves the metabase's sites with nginx (scripts/nginx.sh) and starts the program from there.
 #
 #   bash scripts/run.sh          with DISPLAY set: the dialog opens for a person; nginx follows every
 #                                change of the metabase while the program runs and stops with it.
@@ -18,9 +18,8 @@ X64=$ZEM_BUILD/x64
 NGINX_RUN=$X64/nginx
 DIST='C:\ZemWebSetup'
 PROGRAM="$DIST\\ZemWebSetup.exe"
-mdutil() { "$X64/wine-run" "$X64/bin/mdutil.exe" "$@"; }
-unix_path() { "$X64/wine-run" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-windows_path() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+unix_path() { zem_winepath -u "$1"; }
+windows_path() { zem_winepath -w "$1"; }
 
 # Everything the program should find before it starts, so that a person and the headless run see the
 # same machine. Wine has no IIS: the stand-in admin base object is registered, and a metabase without
@@ -28,27 +27,19 @@ windows_path() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 # read, so a store without site 1 gets it too; a store that has site 1 is left as it is.
 prepare() {
     zem_log "creating the Wine prefix"
-    "$X64/wine-run" --init
-    "$X64/wine-run" regsvr32 /s "Z:$X64/bin/zem_iisadmin.dll"
+    zem_prepare_prefix
     zem_log "installing the distribution into $DIST"
     cmake --install "$X64" --prefix "$(unix_path "$DIST")" >/dev/null
     mkdir -p "$(unix_path 'C:\inetpub\wwwroot')"
-    if ! mdutil export-web 2>/dev/null | tr -d '\r' | grep -q $'^site\t1\t'; then
+    if ! zem_mdutil export-web 2>/dev/null | grep -q $'^site\t1\t'; then
         zem_log "seeding Default Web Site"
-        mdutil add-site 1 "Default Web Site" 'C:\inetpub\wwwroot' :80: >/dev/null
+        zem_mdutil add-site 1 "Default Web Site" 'C:\inetpub\wwwroot' :80: >/dev/null
     fi
 }
 
-# fetch <url> <file>: prints "<status> <bytes>" of the answer nginx gives for the address. The name in
-# the address is sent to this machine's server whatever it resolves to, on the port that serves it.
-fetch() {
-    local url=$1 out=$2 host port served
-    host=$(sed -E 's#^http://([^/:]+).*#\1#' <<<"$url")
-    port=$(sed -nE 's#^http://[^/:]+:([0-9]+)/.*#\1#p' <<<"$url")
-    port=${port:-80}
-    served=$(awk -v p="$port" '$1 == p { print $2 }' "$NGINX_RUN/ports")
-    curl -s -o "$out" -w '%{http_code} %{size_download}' --connect-to "$host:$port:127.0.0.1:${served:-$port}" "$url" || echo "000 0"
-}
+# fetch <url> <file>: prints "<status> <bytes>" of the answer nginx gives for the address ("000 0" when
+# nothing answers: curl prints its report then too).
+fetch() { zem_nginx_curl "$NGINX_RUN" "$1" -o "$2" -w '%{http_code} %{size_download}' || true; }
 
 # The headless main job; $1: PNG path prefix for the two screenshots. Returns 0 only when everything worked.
 headless_job() {
@@ -65,7 +56,7 @@ headless_job() {
     zem_log "the metabase after Install"
     local number
     number=$(awk -F'\t' -v d="$site" '$1 == "site" && $3 == d { print $2; exit }' "$NGINX_RUN/metabase.tsv")
-    mdutil show "/LM/W3SVC/${number:-1}/ROOT/Zem" | tr -d '\r' || status=1
+    zem_mdutil show "/LM/W3SVC/${number:-1}/ROOT/Zem" || status=1
     zem_log "serving the metabase again"
     zem_nginx_configure "$NGINX_RUN" || status=1
     local page package answer

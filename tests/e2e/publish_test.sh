@@ -18,7 +18,6 @@ dist=$X64/e2e/$lang/dist
 rm -rf "$work" "$dist"
 mkdir -p "$work/site1" "$work/site2"
 cmake --install "$X64" --prefix "$dist" >/dev/null || { echo "FAIL: cannot install the distribution"; exit 1; }
-mdutil() { "$X64/wine-run" "$X64/bin/mdutil.exe" "$@" | tr -d '\r'; }
 
 failures=0
 check() {   # check <what> <command...>
@@ -26,36 +25,28 @@ check() {   # check <what> <command...>
     if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 
-mdutil add-site 1 "Default Web Site" "$base\\site1" :80: >/dev/null
-mdutil add-site 2 "Portal" "$base\\site2" :8080:portal >/dev/null
-mdutil add-site 3 "No port" "$base\\site1" ::other >/dev/null
-mdutil add-site 4 "Outside" 'Z:\tmp' :8081: >/dev/null
+zem_mdutil add-site 1 "Default Web Site" "$base\\site1" :80: >/dev/null
+zem_mdutil add-site 2 "Portal" "$base\\site2" :8080:portal >/dev/null
+zem_mdutil add-site 3 "No port" "$base\\site1" ::other >/dev/null
+zem_mdutil add-site 4 "Outside" 'Z:\tmp' :8081: >/dev/null
 
 # serve: configures the fixture's nginx from the metabase; the report goes to $report.
 report=$(mktemp) answer=$(mktemp)
 trap 'rm -f "$report" "$answer"' EXIT
 serve() { zem_nginx_configure "$NGINX_RUN" --free-ports >"$report" 2>&1; local s=$?; cat "$report"; return $s; }
 
-# get <url> [expected Host]: "<status> <content type>" of nginx's answer, the body in $answer. The
-# binding's port is reached through the free port that stands in for it.
-get() {
-    local url=$1 hostport port served
-    hostport=$(sed -E 's#^http://([^/]+)/.*#\1#' <<<"$url")
-    port=${hostport##*:}; [ "$port" != "$hostport" ] || port=80
-    served=$(awk -v p="$port" '$1 == p { print $2 }' "$NGINX_RUN/ports")
-    curl -s -o "$answer" -w '%{http_code} %{content_type}' --connect-to "${hostport%%:*}:$port:127.0.0.1:$served" "$url"
-}
+# get <url>: "<status> <content type>" of nginx's answer, the body in $answer.
+get() { zem_nginx_curl "$NGINX_RUN" "$1" -o "$answer" -w '%{http_code} %{content_type}'; }
 
 # publish <site> <expected link>: the program does Install in that site; its report is in $out.
 publish() {
-    out=$("$X64/wine-run" "$X64/bin/zemdrive.exe" install "$(windows_path "$dist/ZemWebSetup.exe")" --site "$1" | tr -d '\r')
+    out=$("$X64/wine-run" "$X64/bin/zemdrive.exe" install "$(zem_winepath -w "$dist/ZemWebSetup.exe")" --site "$1" | tr -d '\r')
     local status=$?
     echo "$out" | sed 's/^/    /'
     check "site $1: Install ends in the program's \"Setup finished.\"" [ "$status" -eq 0 ]
     link=$(sed -n 's/^link: //p' <<<"$out")
     check "site $1: the dialog shows the address $2 (got $link)" grep -Eqx "$2" <<<"$link"
 }
-windows_path() { "$X64/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 # served_page <link> <package file>: the download page at the address, the exact package below it.
 served_page() {
@@ -71,7 +62,7 @@ check "the site outside the prefix is reported" grep -q 'site 4 "Outside": not s
 
 publish 1 'http://[^/:]+/Zem/'
 site1=$link
-show=$(mdutil show /LM/W3SVC/1/ROOT/Zem)
+show=$(zem_mdutil show /LM/W3SVC/1/ROOT/Zem)
 echo "$show"
 for value in 'KeyType .* = "IIsWebVirtualDir"' "Path .* = \"${base//\\/\\\\}\\\\site1\\\\ZemWeb\\\\\"" \
              'AccessFlags .* = AccessRead$' 'DefaultDoc .* = "ZemWeb.htm,default.htm"'; do
