@@ -37,11 +37,6 @@ void AppendTextToPane(HWND hEdit, const char* pszText)
     ::SendMessageA(hEdit, EM_SCROLLCARET, 0, 0);
 }
 
-void AppendLineToPane(HWND hEdit, const char* pszLine)
-{
-    AppendTextToPane(hEdit, (std::string(pszLine) + "\r\n").c_str());
-}
-
 BOOL CLogQueue::AddLine(const char* pszLine)
 {
     return Add({ std::string(pszLine) + "\r\n", 0 });

@@ -21,8 +21,6 @@ void FormatLogLine(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, ...);
 // Puts the text after the pane's text, leaves the caret after it and scrolls it into view. Only the new
 // text goes into the control, so the cost does not grow with the log.
 void AppendTextToPane(HWND hEdit, const char* pszText);
-// The same for one line, which gets its CR LF.
-void AppendLineToPane(HWND hEdit, const char* pszLine);
 
 // Log lines and progress positions on their way from any thread to the controls, in the order they came.
 // The thread that adds the first item after a drain is told so, and asks the UI thread for the next drain:

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -85,11 +86,10 @@ struct Bench
         std::string page(16 * 1024, 'p');
         for (int i = 1; i <= 1000; ++i)
         {
-            wchar_t name[32];
-            swprintf(name, 32, L"web\\p%04d.htm", i);
-            WriteFile(prog + L"\\" + name, page);
-            list += "File" + std::to_string(i) + "=web\\p" + std::string(4 - std::to_string(i).size(), '0') +
-                    std::to_string(i) + ".htm\r\n";
+            char name[32];
+            std::snprintf(name, sizeof name, "web\\p%04d.htm", i);
+            WriteFile(prog + L"\\" + std::wstring(name, name + std::strlen(name)), page);
+            list += "File" + std::to_string(i) + "=" + name + "\r\n";
         }
         WriteFile(prog + L"\\WebSetup.ini", list);
         WriteFile(prog + L"\\ZemSetup.exe", std::string(64 * 1024 * 1024, 'z'));
@@ -118,7 +118,7 @@ struct Bench
         double seconds = Seconds(start);
         if (!box)
             throw ui::DriverError("no verdict");
-        if (!ui::ReadMessageBox(box).hasIcon)
+        if (ui::ReadMessageBox(box).text != ui::ProgramString(program, IDS_SETUP_FINISHED))
             std::printf("  (run %d: the verdict was not \"Setup finished.\")\n", run);
         ui::Answer(box, IDOK);
         ui::Post(dlg, WM_COMMAND, IDCANCEL);
@@ -171,17 +171,18 @@ struct Bench
 // Microseconds per line for `count` lines appended after the pane already holds `before` lines.
 double MicrosPerLine(int before, int count)
 {
-    HWND hEdit = ::CreateWindowExA(0, "EDIT", "", (0x50B108C4 & ~WS_CHILD) | WS_POPUP, 0, 0, 600, 180, nullptr, nullptr,
+    const DWORD kPaneStyle = 0x50B108C4;   // the log pane's own styles, as a top-level window here
+    HWND hEdit = ::CreateWindowExA(0, "EDIT", "", (kPaneStyle & ~WS_CHILD) | WS_POPUP, 0, 0, 600, 180, nullptr, nullptr,
                                    nullptr, nullptr);
     ::SendMessageA(hEdit, EM_SETLIMITTEXT, 0, 0);
-    const char* line = "C:\\Inetpub\\wwwroot\\ZemWeb\\images\\download-button.gif";
+    const std::string line = "C:\\Inetpub\\wwwroot\\ZemWeb\\images\\download-button.gif\r\n";
     std::string filled;
     for (int i = 0; i < before; ++i)
-        filled += std::string(line) + "\r\n";
+        filled += line;
     AppendTextToPane(hEdit, filled.c_str());
     auto start = Clock::now();
     for (int i = 0; i < count; ++i)
-        AppendLineToPane(hEdit, line);
+        AppendTextToPane(hEdit, line.c_str());
     double us = Seconds(start) * 1e6 / count;
     ::DestroyWindow(hEdit);
     return us;

@@ -173,7 +173,8 @@ protected:
         try { o = program_->Install(stage_.target); } catch (const DriverError& e) { o.fault = e.what(); }
         // The verdict box repeats the log's last line.
         std::wstring log = o.log.substr(0, o.log.size() >= 2 ? o.log.size() - 2 : 0);
-        if (o.fault.empty() && o.verdict != log.substr(log.rfind(L"\r\n") == std::wstring::npos ? 0 : log.rfind(L"\r\n") + 2))
+        const size_t eol = log.rfind(L"\r\n");
+        if (o.fault.empty() && o.verdict != log.substr(eol == std::wstring::npos ? 0 : eol + 2))
             o.fault = "the verdict box is not the log's last line";
         Walk(stage_.root, stage_.target, after);
         for (const auto& [name, bytes] : after)

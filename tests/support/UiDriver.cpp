@@ -11,13 +11,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string out(text.size() * 3, '\0');   // UTF-8 needs at most three bytes for a UTF-16 unit
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                                                       static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
 
 [[noreturn]] void Fail(const std::string& what, DWORD error = GetLastError())
 {
@@ -104,6 +97,24 @@ std::wstring ExeFolder()
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
+std::string Utf8(const std::wstring& text)
+{
+    std::string out(text.size() * 3, '\0');   // UTF-8 needs at most three bytes for a UTF-16 unit
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+std::wstring ProgramString(const std::wstring& program, UINT id)
+{
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return L"";
+    wchar_t text[512] = L"";
+    LoadStringW(module, id, text, ARRAYSIZE(text));
+    FreeLibrary(module);
+    return text;
+}
+
 bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -136,7 +147,7 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
     if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi)) {
         DWORD error = GetLastError();   // before building the message, which may touch it
-        Fail("cannot start " + Narrow(exePath), error);
+        Fail("cannot start " + Utf8(exePath), error);
     }
     CloseHandle(pi.hThread);
     return DriverProcess(pi.hProcess, pi.dwProcessId);
@@ -301,6 +312,13 @@ bool IsMessageBox(HWND hwnd)
 
 MessageBoxInfo ReadMessageBox(HWND box)
 {
+    // A thread that has not asked for a message for seconds counts as hung until the box's own loop runs,
+    // and messages to a box that has just shown are refused until then.
+    WaitUntil([&] {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(kAnswer.count()),
+                                   &result) != 0;
+    });
     MessageBoxInfo info;
     info.caption = Text(box);
     info.text = ItemText(box, kBoxTextId);
@@ -427,7 +445,7 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
           "CreateBitmapFromMemory");
     ComPtr<IWICStream> stream;
     Check(factory->CreateStream(&stream), "CreateStream");
-    Check(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE), ("opening " + Narrow(path)).c_str());
+    Check(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE), ("opening " + Utf8(path)).c_str());
     ComPtr<IWICBitmapEncoder> encoder;
     Check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder), "CreateEncoder");
     Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), "encoder Initialize");

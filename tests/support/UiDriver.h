@@ -33,6 +33,10 @@ public:
 // Folder of the running executable, ending with a backslash.
 std::wstring ExeFolder();
 
+std::string Utf8(const std::wstring& text);
+// A catalogue string as the program loads it: the resource loader picks the same language for both.
+std::wstring ProgramString(const std::wstring& program, UINT id);
+
 // Polls cond every `every` until it holds or the time-out passes; returns whether it held.
 bool WaitUntil(const std::function<bool()>& cond, Millis timeout = kWait, Millis every = Millis{25});
 

@@ -28,14 +28,6 @@ constexpr Millis kStartUp{60000};
 // A whole deployment copies a few files; a run that takes longer than this is stuck.
 constexpr auto kDeployment = 120s;
 
-std::string Utf8(const std::wstring& text)
-{
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
-    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 void Print(const std::wstring& text)
 {
     std::string bytes = Utf8(text);
@@ -57,17 +49,6 @@ int Fail(const std::wstring& why)
     std::string bytes = "zemdrive: " + Utf8(why) + "\n";
     std::fwrite(bytes.data(), 1, bytes.size(), stderr);
     return 2;
-}
-
-// The catalogue string as the program loads it: the resource loader picks the same language for both.
-std::wstring ProgramString(const std::wstring& program, UINT id)
-{
-    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return L"";
-    wchar_t text[512] = L"";
-    LoadStringW(module, id, text, ARRAYSIZE(text));
-    FreeLibrary(module);
-    return text;
 }
 
 void Shot(HWND dialog, const std::wstring& prefix, const wchar_t* moment)

@@ -87,7 +87,7 @@ TEST_F(DeployDialog, InstallRefusesBadFields)
         zem::ui::Post(m_hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         HWND hBox = nullptr;
         ASSERT_TRUE(zem::ui::WaitUntil([&] { return (hBox = FindThreadWindow(s_run->uiThreadId, zem::ui::IsMessageBox)) != nullptr; }));
-        EXPECT_EQ(AnsiToWide(rows[i].text.c_str()), ReadNewMessageBox(hBox).text) << "row " << i;
+        EXPECT_EQ(AnsiToWide(rows[i].text.c_str()), zem::ui::ReadMessageBox(hBox).text) << "row " << i;
         zem::ui::Answer(hBox, IDOK);
         zem::ui::WaitUntil([&] { return FindThreadWindow(s_run->uiThreadId, zem::ui::IsMessageBox) == nullptr; });
         // With no window manager, X may take the activation from the dialog as the box goes, and the thread

@@ -27,8 +27,11 @@ struct Recorder : IDeployEvents
     BOOL AskYesNo(const char* pszQuestion) override
     {
         questions.push_back(pszQuestion);
-        BOOL answer = !answers.empty() && answers.front();
-        return answers.empty() ? answer : (answers.pop_front(), answer);
+        if (answers.empty())
+            return FALSE;
+        BOOL answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
     void ShowVerdict(const char* pszText, UINT nType) override { verdicts.push_back(pszText), verdictType = nType; }
     BOOL IsStopRequested() override { return log.size() >= stopAtLine; }

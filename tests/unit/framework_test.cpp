@@ -103,7 +103,7 @@ TEST(Framework, MessageBoxTakesTheAppNameTheIconAndReturnsTheAnswer)
         HWND box = nullptr;
         if (!zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; }))
             return;
-        info = ReadNewMessageBox(box);
+        info = zem::ui::ReadMessageBox(box);
         // The icon static is 0x14 on Windows and 0x440 in Wine's message box template.
         HWND icon = ::GetDlgItem(box, 0x14) ? ::GetDlgItem(box, 0x14) : ::GetDlgItem(box, 0x440);
         iconShown = reinterpret_cast<HICON>(::SendMessageA(icon, STM_GETICON, 0, 0));

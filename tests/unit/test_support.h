@@ -115,22 +115,6 @@ inline HWND FindThreadWindow(DWORD threadId, const std::function<bool(HWND)>& ma
     return search.found;
 }
 
-// Reads a message box that has just shown. A thread that has not asked for a message for seconds counts
-// as hung until the box's own loop runs, and the driver's messages to the box are refused until then.
-inline zem::ui::MessageBoxInfo ReadNewMessageBox(HWND box)
-{
-    zem::ui::MessageBoxInfo info;
-    zem::ui::WaitUntil([&] {
-        try {
-            info = zem::ui::ReadMessageBox(box);
-            return true;
-        } catch (const zem::ui::DriverError&) {
-            return false;
-        }
-    });
-    return info;
-}
-
 inline std::string WindowTextAnsi(HWND hwnd)
 {
     std::string text(static_cast<size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
@@ -159,7 +143,7 @@ public:
             if (uiThreadId == 0)
                 return false;
             if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
-                startupMessages.push_back(ReadNewMessageBox(box)), zem::ui::Answer(box, IDOK);
+                startupMessages.push_back(zem::ui::ReadMessageBox(box)), zem::ui::Answer(box, IDOK);
             return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
         });
     }
