@@ -16,17 +16,50 @@ CString TargetFolderPath(const CString& strFolder)
     return strPath;
 }
 
+// The text with its environment variables filled in: IIS 7 and later keep a site's folder as
+// "%SystemDrive%\inetpub\wwwroot", which the file functions would take for a folder of that name below
+// the current directory. A variable that is not set stays as it was written.
+CString ExpandedText(const CString& strText)
+{
+    CString strExpanded;
+    for (DWORD cb = static_cast<DWORD>(strText.GetLength()) + 1;;)
+    {
+        // One byte more than asked for: the ANSI function may count a double-byte character short.
+        DWORD cbNeeded = ::ExpandEnvironmentStringsA(strText, strExpanded.GetBuffer(static_cast<int>(cb) + 1), cb + 1);
+        strExpanded.ReleaseBuffer();
+        if (cbNeeded == 0)
+            return strText;
+        if (cbNeeded <= cb)
+            return strExpanded;
+        cb = cbNeeded;
+    }
+}
+
+// A path that does not depend on the current directory or drive: "X:\..." or a share "\\server\share...".
+bool IsFullPath(const char* pszPath)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pszPath);
+    if (((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':' && (p[2] == '\\' || p[2] == '/'))
+        return true;
+    if (p[0] != '\\' || p[1] != '\\' || p[2] == '\\' || p[2] == '\0')
+        return false;
+    const char* pShare = FindCharMbcs(pszPath + 2, '\\');
+    return pShare && pShare[1] != '\0' && pShare[1] != '\\';
+}
+
 } // namespace
 
 InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request)
 {
     CString strFolder = strFolderText;
     strFolder.Trim();
-    request.strFolder = TargetFolderPath(strFolder);
+    CString strExpanded = ExpandedText(strFolder);
+    request.strFolder = TargetFolderPath(strExpanded);
     request.strPackage = strPackageText;
     request.strPackage.Trim();
-    // Anything shorter than "C:\a" cannot be a folder below a drive's root.
-    if (strFolder.GetLength() < 4)
+    // Anything shorter than "C:\a" cannot be a folder below a drive's root, and nothing may be made
+    // relative to the current directory, which the Open dialog moves about.
+    if (strFolder.GetLength() < 4 || strExpanded.GetLength() < 4 || !IsFullPath(strExpanded))
         return { IDS_ENTER_FOLDER, IDC_WEB_FOLDER };
     if (request.strPackage.IsEmpty())
         return { IDS_ENTER_PACKAGE, IDC_PACKAGE };

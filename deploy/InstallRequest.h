@@ -20,8 +20,9 @@ struct InstallRefusal
     int nFocusID;      // field that gets the focus, or 0 to leave the focus where it is
 };
 
-// Fills the request's folder and package from the fields' texts (blanks around them removed, the folder
-// given its closing backslash) and checks them in order: the folder must have at least 4 bytes; the
+// Fills the request's folder and package from the fields' texts (blanks around them removed, the folder's
+// environment variables expanded and its closing backslash added) and checks them in order: the folder
+// must have at least 4 bytes and be a full path (a drive and its root, or a share) once expanded; the
 // package must not be empty and FileExistsAtPath must accept it. The first failing check decides; the
 // package is not looked at while the folder is refused. IDS_PACKAGE_NOT_FOUND quotes request.strPackage.
 InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # publish_test.sh <x64 build dir> <nginx runtime dir>
-# The main job end to end, in the language LANG gives: a metabase with two good sites (one on :80:, one
-# with a host header on another port) and two nginx cannot serve; the program, started from the installed
-# distribution, publishes into each good site; nginx configured from the metabase serves the download
-# page and the package; a second Install into the existing Zem (answered Yes) serves the new package.
+# The main job end to end, in the language LANG gives: a metabase with two good sites (one on :80: whose
+# folder is written with %SystemDrive%, one with a host header on another port) and two nginx cannot
+# serve; the program, started from the installed distribution, publishes into each good site; nginx
+# configured from the metabase serves the download page and the package; a second Install into the
+# existing Zem (answered Yes) serves the new package.
 set -uo pipefail
 X64=$(cd "$1" && pwd)
 NGINX_RUN=$2
@@ -25,7 +26,9 @@ check() {   # check <what> <command...>
     if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 
-zem_mdutil add-site 1 "Default Web Site" "$base\\site1" :80: >/dev/null
+# Site 1's folder as IIS 7 and later store the default site's: with the variable, which the program must
+# expand before it makes anything.
+zem_mdutil add-site 1 "Default Web Site" "%SystemDrive%${base#C:}\\site1" :80: >/dev/null
 zem_mdutil add-site 2 "Portal" "$base\\site2" :8080:portal >/dev/null
 zem_mdutil add-site 3 "No port" "$base\\site1" ::other >/dev/null
 zem_mdutil add-site 4 "Outside" 'Z:\tmp' :8081: >/dev/null
@@ -68,6 +71,8 @@ for value in 'KeyType .* = "IIsWebVirtualDir"' "Path .* = \"${base//\\/\\\\}\\\\
              'AccessFlags .* = AccessRead$' 'DefaultDoc .* = "ZemWeb.htm,default.htm"'; do
     check "the metabase holds Zem's ${value%% *}" grep -q "$value" <<<"$show"
 done
+check "the files are in the site's folder, none below the program's" \
+    test -f "$work/site1/ZemWeb/ZemSetup.exe" -a ! -e "$dist/%SystemDrive%"
 check "nginx serves the new virtual directory" serve
 served_page "$site1" "$dist/ZemSetup.exe"
 check "GET ${site1}images/zem.png answers the image from the list's subfolder" [ "$(get "${site1}images/zem.png")" = "200 image/png" ]

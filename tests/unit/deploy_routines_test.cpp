@@ -150,7 +150,18 @@ TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
         { " C:\\a ", "  " + package + "  ", 0, 0, "C:\\a\\" },
         { "C:\\a", folder, 0, 0, "C:\\a\\" },          // a folder passes the check
         { "C:\\a", "pkg.exe", 0, 0, "C:\\a\\" },       // found in the current directory
-        { "\xD5\x5C\xD5\x5C", "pkg.exe", 0, 0, nullptr },   // four bytes, whatever the characters
+        // Four bytes or more, and a full path once its variables are filled in: nothing is made relative
+        // to the current directory.
+        { "\xD5\x5C\xD5\x5C", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, nullptr },
+        { "web\\pub", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, "web\\pub\\" },
+        { "C:web", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, "C:web\\" },
+        { "\\web\\pub", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, nullptr },
+        { "\\\\server", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, nullptr },
+        { "%ZEM_UNSET%\\wwwroot", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, "%ZEM_UNSET%\\wwwroot\\" },
+        { "%SystemDrive%\\", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, "C:\\" },
+        { "%SystemDrive%\\inetpub\\wwwroot\\ZemWeb", "pkg.exe", 0, 0, "C:\\inetpub\\wwwroot\\ZemWeb\\" },
+        { "\\\\server\\share\\ZemWeb", "pkg.exe", 0, 0, "\\\\server\\share\\ZemWeb\\" },
+        { "d:/web", "pkg.exe", 0, 0, "d:/web\\" },
         // A name ending in a double-byte character whose trail byte is 0x5C still gets its backslash.
         { "C:\\" DBCS_5C, "pkg.exe", 0, 0, IsDoubleByteCodePage() ? "C:\\" DBCS_5C "\\" : "C:\\" DBCS_5C },
     };
