@@ -1,6 +1,7 @@
 #include "FolderPicker.h"
 
 #include "MbcsPath.h"
+#include "Text.h"
 #include "UniqueHandle.h"
 #include "resource.h"
 
@@ -8,6 +9,8 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 #include <string.h>
+
+#include <string>
 
 namespace {
 
@@ -61,8 +64,17 @@ void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
     TaskMemory item(::SHBrowseForFolderA(&bi));
     if (!item)
         return;
-    if (!::SHGetPathFromIDListA(static_cast<LPCITEMIDLIST>(item.Get()), szPath))
+    // The path is asked for in UTF-16 and converted without look-alikes: the system's own conversion
+    // turns full-width reverse solidi and full stops in one folder's name into "\..\" steps that lead
+    // to another folder. A folder the code page cannot name is not taken.
+    WCHAR szWide[MAX_PATH] = {};
+    if (!::SHGetPathFromIDListW(static_cast<LPCITEMIDLIST>(item.Get()), szWide))
         return;
+    bool bExact = false;
+    std::string path = WideToAnsi(szWide, &bExact);
+    if (!bExact || path.size() >= sizeof(szPath))
+        return;
+    memcpy(szPath, path.c_str(), path.size() + 1);
     if (!AppendZemWebFolder(szPath))
         return;
     ::SetDlgItemTextA(pDlg->m_hWnd, nFieldID, szPath);

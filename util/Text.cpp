@@ -15,14 +15,25 @@ std::wstring AnsiToWide(const char* pszText)
     return text;
 }
 
-std::string WideToAnsi(const wchar_t* pszText)
+std::string WideToAnsi(const wchar_t* pszText, bool* pbExact)
 {
-    int cb = pszText ? ::WideCharToMultiByte(CP_ACP, 0, pszText, -1, nullptr, 0, nullptr, nullptr) : 0;
+    if (pbExact)
+        *pbExact = true;
+    // No best fit: on its own the system turns a full-width reverse solidus into '\\' and a full-width
+    // full stop into '.', so a name that is one folder would come out as a path that climbs out of it.
+    // A UTF-8 system code page takes neither the flag nor the question, and loses nothing.
+    const bool bUtf8 = ::GetACP() == CP_UTF8;
+    const DWORD dwFlags = bUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL bDefaultUsed = FALSE;
+    LPBOOL pbDefaultUsed = bUtf8 ? nullptr : &bDefaultUsed;
+    int cb = pszText ? ::WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, nullptr, 0, nullptr, nullptr) : 0;
     if (cb <= 1)
         return std::string();
     std::string text(static_cast<size_t>(cb), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, pszText, -1, &text[0], cb, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, &text[0], cb, nullptr, pbDefaultUsed);
     text.resize(static_cast<size_t>(cb - 1));
+    if (pbExact)
+        *pbExact = !bDefaultUsed;
     return text;
 }
 

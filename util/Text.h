@@ -8,7 +8,10 @@
 
 // CP_ACP to UTF-16 and back; a null or empty text gives the empty text.
 std::wstring AnsiToWide(const char* pszText);
-std::string WideToAnsi(const wchar_t* pszText);
+// Character for character, never a look-alike: a character the code page lacks becomes the system's
+// default character ('?', which no file name may hold), and *pbExact, when asked for, tells whether any
+// did. A path that came back inexact names no folder at all, never another one.
+std::string WideToAnsi(const wchar_t* pszText, bool* pbExact = nullptr);
 
 // The system's text for an error code, in the user's language, with the line break system texts end
 // with; empty when the system has none.

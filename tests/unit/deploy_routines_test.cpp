@@ -77,6 +77,24 @@ TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
         EXPECT_EQ(rows[i].quoted, QuoteForMessage(rows[i].text.c_str(), rows[i].max)) << "row " << i;
 }
 
+// A name the code page cannot spell comes out with the default character, never as a look-alike path.
+TEST(DeployPaths, UnicodeNamesAreNeverBestFitted)
+{
+    const bool dbcs = IsDoubleByteCodePage();   // 936 here: it has the full-width forms, not the circled ideograph
+    const struct { const wchar_t* wide; const char* ansi; bool exact; const char* ansiDbcs; bool exactDbcs; } rows[] = {
+        { L"C:\\web\\a\uFF3C\uFF0E\uFF0E\uFF3Cevil", "C:\\web\\a????evil", false,
+          "C:\\web\\a\xA3\xDC\xA3\xAE\xA3\xAE\xA3\xDC" "evil", true },
+        { L"D:\\\u3232", "D:\\?", false, "D:\\?", false },   // best fit would make it another ideograph
+        { L"C:\\inetpub\\wwwroot", "C:\\inetpub\\wwwroot", true, "C:\\inetpub\\wwwroot", true },
+    };
+    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
+    {
+        bool exact = !rows[i].exact;
+        EXPECT_EQ(dbcs ? rows[i].ansiDbcs : rows[i].ansi, WideToAnsi(rows[i].wide, &exact)) << "row " << i;
+        EXPECT_EQ(dbcs ? rows[i].exactDbcs : rows[i].exact, exact) << "row " << i;
+    }
+}
+
 TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
 {
     const std::string folder = FreshFolder("filework");

@@ -25,7 +25,9 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     FakeMetabase metabase;
     AddSite(metabase, 1, L"Default Web Site", L"D:\\", { L":80:", L":8080:" });
     AddSite(metabase, 2, L"Intranet", L"E:\\Intra", { L"192.0.2.5:8080:portal" });
-    AddSite(metabase, 3, nullptr, L"F:\\", { L":81:" });   // no readable description: the one before is kept
+    // No readable description: the one before is kept. A root the code page cannot spell is shown with
+    // the default character, never turned into look-alike separators and dots.
+    AddSite(metabase, 3, nullptr, L"F:\\a\uFF3C\uFF0E\uFF0E\uFF3Cevil", { L":81:" });
     AddSite(metabase, 5, L"After the gap", L"F:\\", { L":80:" });
     MainDialogRun run([&metabase] {
         struct Served
@@ -64,9 +66,12 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     EXPECT_EQ(site1Line + site2Line, item(IDC_LOG));
     EXPECT_EQ("E:\\Intra\\ZemWeb", item(IDC_WEB_FOLDER));
     EXPECT_EQ("http://portal:8080/Zem/", item(IDC_SITE_LINK));
+    choose(2);
+    const std::string site3Root = IsDoubleByteCodePage() ? "F:\\a\xA3\xDC\xA3\xAE\xA3\xAE\xA3\xDC" "evil" : "F:\\a????evil";
+    EXPECT_EQ(site3Root + "\\ZemWeb", item(IDC_WEB_FOLDER));
     choose(0);   // each notification repeats the work, the same entry again as well
     choose(0);
-    EXPECT_EQ(site1Line + site2Line + site1Line + site1Line, item(IDC_LOG));
+    EXPECT_EQ(site1Line + site2Line + Msg(IDS_SITE_ROOT_PATH, site3Root.c_str()) + "\r\n" + site1Line + site1Line, item(IDC_LOG));
     EXPECT_EQ("D:\\\\ZemWeb", item(IDC_WEB_FOLDER));
     EXPECT_EQ(site1Url, item(IDC_SITE_LINK));
 }
