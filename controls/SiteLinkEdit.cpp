@@ -3,14 +3,13 @@
 #include "resource.h"
 
 #include <shellapi.h>
-
-#ifndef _WIN64
-// The records as the 32-bit system expects them.
-static_assert(sizeof(TOOLINFOA) == 48, "tool registration record of 48 bytes");
-static_assert(sizeof(INITCOMMONCONTROLSEX) == 8, "common-controls request of 8 bytes");
-#endif
+#include <stddef.h>
 
 namespace {
+
+// TTTOOLINFOA_V2_SIZE in a form the compiler can evaluate: the record up to lParam. The program uses
+// the classic common controls, which refuse a larger record; lpReserved came with version 6 only.
+const UINT kToolInfoSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
 
 // A device context of a window, released with its owner.
 class CWindowDCHandle
@@ -28,6 +27,12 @@ private:
 };
 
 } // namespace
+
+#ifndef _WIN64
+// The records as the 32-bit system expects them.
+static_assert(kToolInfoSize == 44, "tool registration record of 44 bytes");
+static_assert(sizeof(INITCOMMONCONTROLSEX) == 8, "common-controls request of 8 bytes");
+#endif
 
 BEGIN_MESSAGE_MAP(CSiteLinkEdit, CEdit)
     ON_WM_CTLCOLOR_REFLECT()
@@ -53,14 +58,16 @@ int CSiteLinkEdit::OnCreate(LPCREATESTRUCT lpCreateStruct)
     CRect rect;
     GetClientRect(&rect);
     TOOLINFOA ti = {};
-    ti.cbSize = sizeof(ti);
+    ti.cbSize = kToolInfoSize;
     ti.uFlags = TTF_SUBCLASS | TTF_TRANSPARENT;
     ti.hwnd = m_hWnd;
     ti.uId = 0;
     ti.rect = rect;
     ti.hinst = AfxGetInstanceHandle();
     ti.lpszText = MAKEINTRESOURCEA(IDS_LINK_TOOLTIP);
-    ::SendMessageA(m_tooltip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    // A balloon without its tool would never show: it is not kept.
+    if (m_tooltip && !::SendMessageA(m_tooltip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)))
+        m_tooltip.Reset();
     return 0;
 }
 

@@ -67,6 +67,25 @@ TEST_F(SiteLink, HotZoneAndPointerFollowTheText)
     ::AttachThreadInput(::GetCurrentThreadId(), s_run->uiThreadId, FALSE);
 }
 
+// The balloon holds the link as its one tool and explains it in the user's language.
+TEST_F(SiteLink, TooltipExplainsTheLink)
+{
+    HWND hTip = nullptr;   // hidden until the pointer rests on the link
+    ::EnumThreadWindows(s_run->uiThreadId, [](HWND h, LPARAM l) -> BOOL {
+        char szClass[32] = {};
+        ::GetClassNameA(h, szClass, sizeof(szClass));
+        return lstrcmpiA(szClass, TOOLTIPS_CLASSA) == 0 ? (*reinterpret_cast<HWND*>(l) = h, FALSE) : TRUE;
+    }, reinterpret_cast<LPARAM>(&hTip));
+    ASSERT_NE(nullptr, hTip);
+    EXPECT_EQ(1, ::SendMessageA(hTip, TTM_GETTOOLCOUNT, 0, 0));
+    char szText[512] = {};
+    TOOLINFOA ti = { TTTOOLINFOA_V2_SIZE, 0, m_hLink, 0, {}, nullptr, szText, 0, nullptr };
+    ::SendMessageA(hTip, TTM_GETTEXTA, sizeof(szText), reinterpret_cast<LPARAM>(&ti));
+    CString strExpected;
+    strExpected.LoadString(IDS_LINK_TOOLTIP);
+    EXPECT_STREQ(strExpected, szText);
+}
+
 // The system's "open" of http addresses points at a recorder that writes the address it was given.
 TEST_F(SiteLink, DoubleClickOnTheTextOpensTheAddress)
 {
