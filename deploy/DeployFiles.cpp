@@ -5,9 +5,13 @@
 #include "UniqueHandle.h"
 #include "resource.h"
 
+#include <stddef.h>
 #include <stdio.h>
+#include <string.h>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -47,24 +51,86 @@ DWORD CopyToTemporary(LPCSTR pszSource, const CString& strFolder, CString& strTe
     return dwError;
 }
 
-// Puts the finished copy in place. What may stand in the way is looked at only when the rename fails: a
-// read-only file, or an empty folder bearing the name.
-BOOL MoveIntoPlace(LPCSTR pszTemp, LPCSTR pszDest, BOOL bRemoveEmptyFolder)
+// Errors of a file that someone holds open: IIS's file cache, a client downloading the package, a
+// scanner looking at a file just written. They let go after a while.
+bool IsHeldError(DWORD dwError)
 {
-    if (::MoveFileExA(pszTemp, pszDest, MOVEFILE_REPLACE_EXISTING))
-        return TRUE;
-    DWORD dwError = ::GetLastError();
-    DWORD dwAttributes = ::GetFileAttributesA(pszDest);
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES)
-    {
-        ::SetLastError(dwError);
+    return dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_ACCESS_DENIED || dwError == ERROR_LOCK_VIOLATION;
+}
+
+// FILE_RENAME_INFO as FileRenameInfoEx reads it: the flags stand where ReplaceIfExists does in the older
+// record, which is all this build's headers declare.
+struct RenameInfoEx
+{
+    DWORD Flags;
+    HANDLE RootDirectory;
+    DWORD FileNameLength;
+    WCHAR FileName[1];
+};
+static_assert(offsetof(RenameInfoEx, RootDirectory) == offsetof(FILE_RENAME_INFO, RootDirectory) &&
+                  offsetof(RenameInfoEx, FileName) == offsetof(FILE_RENAME_INFO, FileName),
+              "the record FileRenameInfoEx reads");
+const DWORD kRenameReplaceIfExists = 0x1;   // FILE_RENAME_FLAG_REPLACE_IF_EXISTS
+const DWORD kRenamePosixSemantics = 0x2;    // FILE_RENAME_FLAG_POSIX_SEMANTICS
+// FileRenameInfoEx, declared by these headers only for builds that require Windows 10.
+const auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+// The rename that lets those who read the old file go on reading it while every new open gets the new
+// one (Windows 10 1809 and Windows Server 2019 onwards, and only where the holders share delete, as
+// downloads and scanners do). Older systems and other file systems do not know it, and say so.
+BOOL PosixRename(LPCSTR pszTemp, LPCSTR pszDest)
+{
+    FileHandle file(::CreateFileW(AnsiToWide(pszTemp).c_str(), DELETE | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return FALSE;
+    std::wstring strDest = AnsiToWide(pszDest);
+    std::vector<BYTE> buffer(sizeof(RenameInfoEx) + strDest.size() * sizeof(WCHAR));
+    auto* pInfo = reinterpret_cast<RenameInfoEx*>(buffer.data());
+    pInfo->Flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    pInfo->FileNameLength = static_cast<DWORD>(strDest.size() * sizeof(WCHAR));
+    memcpy(pInfo->FileName, strDest.c_str(), (strDest.size() + 1) * sizeof(WCHAR));
+    return ::SetFileInformationByHandle(file.Get(), kFileRenameInfoEx, pInfo, static_cast<DWORD>(buffer.size()));
+}
+
+// Puts the finished copy in place. What may stand in the way is looked at only when the rename fails: a
+// read-only file, an empty folder bearing the name, or a file that others hold open, which is waited for
+// with growing pauses up to dwWaitMs. The error is the last rename's.
+BOOL MoveIntoPlace(LPCSTR pszTemp, LPCSTR pszDest, BOOL bRemoveEmptyFolder, DWORD dwWaitMs)
+{
+    const ULONGLONG ullGiveUp = ::GetTickCount64() + dwWaitMs;
+    bool bAttributesCleared = false;
+    for (DWORD dwPause = 20;; dwPause = std::min<DWORD>(dwPause * 2, 500))
+    {
+        if (::MoveFileExA(pszTemp, pszDest, MOVEFILE_REPLACE_EXISTING))
+            return TRUE;
+        DWORD dwError = ::GetLastError();
+        if (IsHeldError(dwError) && PosixRename(pszTemp, pszDest))
+            return TRUE;
+        DWORD dwAttributes = ::GetFileAttributesA(pszDest);
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        {
+            // Only an empty folder, and only for a list entry, gives way; no wait helps the others.
+            if (!bRemoveEmptyFolder || !::RemoveDirectoryA(pszDest))
+            {
+                ::SetLastError(dwError);
+                return FALSE;
+            }
+            continue;
+        }
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && !bAttributesCleared)
+        {
+            ::SetFileAttributesA(pszDest, FILE_ATTRIBUTE_NORMAL);
+            bAttributesCleared = true;
+            continue;
+        }
+        if (!IsHeldError(dwError) || ::GetTickCount64() >= ullGiveUp)
+        {
+            ::SetLastError(dwError);
+            return FALSE;
+        }
+        ::Sleep(dwPause);
     }
-    if (!(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        ::SetFileAttributesA(pszDest, FILE_ATTRIBUTE_NORMAL);
-    else if (bRemoveEmptyFolder)
-        ::RemoveDirectoryA(pszDest);
-    return ::MoveFileExA(pszTemp, pszDest, MOVEFILE_REPLACE_EXISTING);
 }
 
 } // namespace
@@ -84,7 +150,7 @@ BOOL CreateDirectoryTree(LPCSTR pszPath)
     return IsFolder(pszPath);
 }
 
-DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder)
+DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder, DWORD dwWaitMs)
 {
     CString strDestFolder = FolderOf(pszDest);
     CString strTemp;
@@ -93,7 +159,7 @@ DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder,
     bool bTempMade = dwError != ERROR_FILE_EXISTS;
     if (dwError == ERROR_SUCCESS)
     {
-        if (MoveIntoPlace(strTemp, pszDest, bRemoveEmptyFolder))
+        if (MoveIntoPlace(strTemp, pszDest, bRemoveEmptyFolder, dwWaitMs))
             return ERROR_SUCCESS;
         dwError = ::GetLastError();
     }
@@ -119,6 +185,8 @@ CWorkFolder::~CWorkFolder()
         ::RemoveDirectoryA(m_strPath);
 }
 
+DWORD (WINAPI* g_pfnGetFinalPathName)(HANDLE, LPWSTR, DWORD, DWORD) = &::GetFinalPathNameByHandleW;
+
 std::wstring ResolvedFolder(LPCSTR pszFolder)
 {
     FileHandle folder(::CreateFileW(AnsiToWide(pszFolder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -128,7 +196,7 @@ std::wstring ResolvedFolder(LPCSTR pszFolder)
     std::wstring strPath(MAX_PATH, L'\0');
     for (;;)
     {
-        DWORD cch = ::GetFinalPathNameByHandleW(folder.Get(), &strPath[0], static_cast<DWORD>(strPath.size()), 0);
+        DWORD cch = g_pfnGetFinalPathName(folder.Get(), &strPath[0], static_cast<DWORD>(strPath.size()), 0);
         if (cch == 0)
             return std::wstring();
         if (cch < strPath.size())

@@ -11,13 +11,18 @@
 // folder is there afterwards.
 BOOL CreateDirectoryTree(LPCSTR pszPath);
 
+// How long a replacement waits for a published file that others hold open.
+const DWORD REPLACE_WAIT_MS = 10000;
+
 // Copies pszSource over pszDest, replacing a read-only file, and with bRemoveEmptyFolder an empty folder
 // of that name. The copy is made under a name of its own, in pszWorkFolder (ending with a backslash, on
 // the destination's volume) or else beside the destination, and renamed only once it is complete: a copy
 // that fails leaves what was published before untouched, and no partial file ever stands under the
-// destination's name. Returns ERROR_SUCCESS or the system error code; a missing destination folder is
-// told as such, whatever else went wrong.
-DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder = nullptr);
+// destination's name. A destination that others hold open (a web server's cache, a download, a scanner)
+// is waited for up to dwWaitMs. Returns ERROR_SUCCESS or the system error code; a missing destination
+// folder is told as such, whatever else went wrong.
+DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder = nullptr,
+                      DWORD dwWaitMs = REPLACE_WAIT_MS);
 
 // A folder of this run's own inside the target folder for the copies on their way: names looked up in a
 // small folder are found quickly, where a folder of a thousand published files is searched name by name.
@@ -36,10 +41,13 @@ private:
 };
 
 // Where an existing folder really is, links and junctions followed, in the system's final form; empty
-// when it cannot be opened.
+// when it cannot be opened or the system cannot tell.
 std::wstring ResolvedFolder(LPCSTR pszFolder);
+// What ResolvedFolder asks: GetFinalPathNameByHandleW, or a test's stand-in that fails as Windows can.
+extern DWORD (WINAPI* g_pfnGetFinalPathName)(HANDLE, LPWSTR, DWORD, DWORD);
 
-// Whether the resolved folder is the resolved root or lies below it (compared without regard to case).
+// Whether the resolved folder is the resolved root or lies below it (compared without regard to case);
+// never when either could not be resolved.
 BOOL IsResolvedInside(const std::wstring& strFolder, const std::wstring& strRoot);
 
 // Catalogue string that explains a failed virtual-directory creation, or 0 when the code has none.

@@ -171,8 +171,9 @@ void CDeployment::CopyEntry(const CString& strValue)
 
 // Creates a destination folder below the target, folder by folder, and tells whether it really lies
 // inside the target folder. Each folder on the way is looked at before anything is made inside it, so a
-// link or junction on the way is found before a folder could be made at its far end; a folder that cannot
-// be opened is let through (the copy into it fails and says why). Each folder is done once a run.
+// link or junction on the way is found before a folder could be made at its far end. A folder whose final
+// path cannot be had counts as outside: on Windows that is a junction to a volume without a drive letter,
+// or a share with a part that may not be read, just the ways out. Each folder is done once a run.
 BOOL CDeployment::PrepareFolder(const CString& strFolder)
 {
     const char* pszFolder = strFolder;
@@ -186,7 +187,7 @@ BOOL CDeployment::PrepareFolder(const CString& strFolder)
         {
             ::CreateDirectoryA(prefix.c_str(), nullptr);
             std::wstring strResolved = ResolvedFolder(prefix.c_str());
-            BOOL bInside = strResolved.empty() || m_strResolvedTarget.empty() || IsResolvedInside(strResolved, m_strResolvedTarget);
+            BOOL bInside = IsResolvedInside(strResolved, m_strResolvedTarget);
             it = m_preparedFolders.emplace(prefix, bInside).first;
         }
         if (!it->second)

@@ -110,6 +110,7 @@ TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
         const char* source;    // nullptr: new.htm
         DWORD error;           // ERROR_SUCCESS, or ~0u for any failure
         const char* content;   // the destination afterwards; nullptr: a folder
+        DWORD holdMs = 0;      // the destination held open (read and delete shared) that long; INFINITE: throughout
     } rows[] = {
         { "fresh.htm", [](const std::string&) {}, TRUE, nullptr, ERROR_SUCCESS, "new" },
         { "old.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, nullptr, ERROR_SUCCESS, "new" },
@@ -125,6 +126,8 @@ TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
           }, TRUE, nullptr, ~0u, nullptr },
         { "kept.htm", [](const std::string& d) { WriteTextFile(d, "published"); }, TRUE, "absent.htm", ERROR_FILE_NOT_FOUND, "published" },
         { "no\\x.htm", [](const std::string&) {}, TRUE, nullptr, ERROR_PATH_NOT_FOUND, "<missing>" },
+        { "served.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, nullptr, ERROR_SUCCESS, "new", 300 },
+        { "held.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, nullptr, ERROR_ACCESS_DENIED, "old", INFINITE },
     };
     for (LPCSTR pszWork : { static_cast<LPCSTR>(nullptr), work.Path() })
         for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
@@ -132,8 +135,9 @@ TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
             std::string dest = folder + rows[i].name;
             RemoveTree(dest);
             rows[i].prepare(dest);
+            HeldFile held(rows[i].holdMs ? dest : std::string(), rows[i].holdMs);
             DWORD error = ReplaceCopyFile(rows[i].source ? (folder + rows[i].source).c_str() : source.c_str(), dest.c_str(),
-                                          rows[i].removeFolder, pszWork);
+                                          rows[i].removeFolder, pszWork, 1500);
             if (rows[i].error == ~0u)
                 EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), error) << "row " << i;
             else if (rows[i].error != ERROR_PATH_NOT_FOUND)
@@ -147,7 +151,8 @@ TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
         }
     // No temporary file stays behind, whatever happened.
     EXPECT_EQ("", FolderListing(work.Path()));
-    EXPECT_EQ(0u, FolderListing(folder).find("ZemSetup.exe|folder.htm|fresh.htm|full.htm|kept.htm|new.htm|old.htm|readonly.htm|zem"));
+    EXPECT_EQ(0u, FolderListing(folder).find("ZemSetup.exe|folder.htm|fresh.htm|full.htm|held.htm|kept.htm|new.htm|old.htm|"
+                                             "readonly.htm|served.htm|zem"));
 }
 
 TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,62 @@ TEST_F(DeployRun, LinkOutOfTheTargetIsRefused)
     EXPECT_EQ(ErrorLine(ERROR_BAD_PATHNAME), run.log[5]);
     EXPECT_EQ(Msg(IDS_SETUP_FAILED), run.log.back());
     EXPECT_EQ("", FolderListing(root + "\\outside\\"));
+}
+
+// Resolves as the system does, but cannot tell where a folder named "unresolved" is, as Windows cannot
+// for a junction to a volume without a drive letter or a share with a part that may not be read.
+DWORD WINAPI FinalPathUnknownForSome(HANDLE hFile, LPWSTR pszPath, DWORD cch, DWORD dwFlags)
+{
+    DWORD n = ::GetFinalPathNameByHandleW(hFile, pszPath, cch, dwFlags);
+    if (n == 0 || n >= cch || !wcsstr(pszPath, L"\\unresolved"))
+        return n;
+    ::SetLastError(ERROR_PATH_NOT_FOUND);
+    return 0;
+}
+
+TEST_F(DeployRun, FolderThatCannotBeResolvedCountsAsOutside)
+{
+    g_pfnGetFinalPathName = &FinalPathUnknownForSome;
+    Recorder run = Run("FilesCount=3\r\nFile1=a.htm,unresolved\r\nFile2=a.htm,unresolved\\sub\r\nFile3=web\\extra.htm,fine\r\n");
+    g_pfnGetFinalPathName = &::GetFinalPathNameByHandleW;
+    ASSERT_EQ(9u, run.log.size());
+    EXPECT_EQ(ErrorLine(ERROR_BAD_PATHNAME), run.log[3]);
+    EXPECT_EQ(ErrorLine(ERROR_BAD_PATHNAME), run.log[5]);
+    EXPECT_EQ("content of web\\extra.htm", ReadTextFile(m_target + "fine\\extra.htm"));
+    EXPECT_EQ("", FolderListing(m_target + "unresolved\\"));
+    EXPECT_EQ(Msg(IDS_SETUP_FAILED), run.log.back());
+}
+
+// A second Install while the published files are in use: a download holding the package, a scanner
+// opening each new file. The run waits for them within its bound; past it the old file stays whole.
+TEST_F(DeployRun, FilesInUseAreWaitedForOrKeptWhole)
+{
+    // The same file again and again: each time the scanner may still be looking at the last copy.
+    const std::string list = "FilesCount=4\r\nFile1=a.htm\r\nFile2=a.htm\r\nFile3=a.htm\r\nFile4=a.htm\r\n";
+    const struct { DWORD holdMs; bool scanner; UINT verdict; const char* package; } rows[] = {
+        { 1000, false, IDS_SETUP_FINISHED, "content of Other.exe" },
+        { 0, true, IDS_SETUP_FINISHED, "content of Other.exe" },
+        { INFINITE, false, IDS_SETUP_FAILED, "content of ZemSetup.exe" },
+    };
+    for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
+    {
+        m_request.strPackage = (m_exe + "ZemSetup.exe").c_str();
+        ASSERT_EQ(Msg(IDS_SETUP_FINISHED), Run(list).log.back()) << "row " << i;
+        m_request.strPackage = (m_exe + "Other.exe").c_str();
+        Recorder run;
+        {
+            HeldFile held(rows[i].holdMs ? m_target + "ZemSetup.exe" : std::string(), rows[i].holdMs);
+            std::unique_ptr<Scanner> scanner(rows[i].scanner ? new Scanner(m_target) : nullptr);
+            run = Run(list);
+            if (scanner)
+            {
+                EXPECT_LE(1, scanner->Stop()) << "row " << i;
+            }
+        }
+        EXPECT_EQ(Msg(rows[i].verdict), run.log.back()) << "row " << i;
+        EXPECT_EQ(rows[i].package, ReadTextFile(m_target + "ZemSetup.exe")) << "row " << i;
+        EXPECT_EQ("ZemSetup.exe|a.htm", FolderListing(m_target)) << "row " << i;
+    }
 }
 
 TEST_F(DeployRun, VirtualDirectoryAndItsQuestion)

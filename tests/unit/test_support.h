@@ -87,6 +87,119 @@ inline std::string FolderListing(const std::string& dir)
     return names;
 }
 
+// A file held open by someone else, as a web server, a download or a scanner holds a published file:
+// shared for reading, and for deleting unless told otherwise; let go after ms, or when this ends
+// (INFINITE). An empty path holds nothing.
+class HeldFile
+{
+public:
+    HeldFile(const std::string& path, DWORD ms, DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE)
+    {
+        if (path.empty())
+            return;
+        HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        m_holder = std::thread([this, hFile, ms] {
+            ::WaitForSingleObject(m_stop, ms);
+            if (hFile != INVALID_HANDLE_VALUE)
+                ::CloseHandle(hFile);
+        });
+    }
+    HeldFile(const HeldFile&) = delete;
+    ~HeldFile()
+    {
+        ::SetEvent(m_stop);
+        if (m_holder.joinable())
+            m_holder.join();
+        ::CloseHandle(m_stop);
+    }
+
+private:
+    HANDLE m_stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread m_holder;
+};
+
+// Opens each file that appears below a folder for 200 ms, sharing only reading, as a virus scanner looks
+// at every file just written.
+class Scanner
+{
+public:
+    explicit Scanner(const std::string& folder)
+        : m_hDir(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)),
+          m_thread([this, folder] { Watch(AnsiToWide(folder.c_str())); })
+    {
+        ::WaitForSingleObject(m_watching, 5000);   // what happens before the watch starts is never seen
+    }
+    ~Scanner()
+    {
+        Stop();
+        ::CloseHandle(m_hDir);
+        ::CloseHandle(m_stop);
+        ::CloseHandle(m_watching);
+    }
+    // Stops once it has looked at every change seen so far; the number of files it held open.
+    int Stop()
+    {
+        ::SetEvent(m_stop);
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_nOpened;
+    }
+
+private:
+    void Watch(const std::wstring& folder)
+    {
+        OVERLAPPED ov = {};
+        ov.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        alignas(DWORD) BYTE buffer[16384];
+        for (;;)
+        {
+            ::ResetEvent(ov.hEvent);
+            if (!::ReadDirectoryChangesW(m_hDir, buffer, sizeof(buffer), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &ov, nullptr))
+                break;
+            ::SetEvent(m_watching);
+            // Changes that came meanwhile are looked at before a stop.
+            HANDLE waits[] = { ov.hEvent, m_stop };
+            DWORD cb = 0;
+            if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !::GetOverlappedResult(m_hDir, &ov, &cb, TRUE))
+            {
+                ::CancelIo(m_hDir);
+                ::GetOverlappedResult(m_hDir, &ov, &cb, TRUE);
+                break;
+            }
+            for (auto* p = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(buffer); cb; p = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(
+                                                                                          reinterpret_cast<BYTE*>(p) + p->NextEntryOffset))
+            {
+                if (p->Action == FILE_ACTION_ADDED || p->Action == FILE_ACTION_RENAMED_NEW_NAME)
+                    Look(folder + std::wstring(p->FileName, p->FileNameLength / sizeof(WCHAR)));
+                if (!p->NextEntryOffset)
+                    break;
+            }
+        }
+        ::CloseHandle(ov.hEvent);
+    }
+    void Look(const std::wstring& path)
+    {
+        // A file still being written is waited for.
+        HANDLE hFile = INVALID_HANDLE_VALUE;
+        for (int nTry = 0; nTry < 200 && hFile == INVALID_HANDLE_VALUE; ++nTry, ::Sleep(1))
+            if ((hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) ==
+                    INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_SHARING_VIOLATION)
+                return;
+        if (hFile == INVALID_HANDLE_VALUE)
+            return;
+        ++m_nOpened;
+        ::Sleep(200);
+        ::CloseHandle(hFile);
+    }
+
+    HANDLE m_hDir;
+    HANDLE m_stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_watching = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> m_nOpened{0};
+    std::thread m_thread;
+};
+
 // mdutil beside the test, with this process's environment (and so its store); its exit code.
 inline DWORD RunMdutil(const std::string& arguments) { return zem::test::RunMdutil(AnsiToWide(arguments.c_str())).exitCode; }
 
