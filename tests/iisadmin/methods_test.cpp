@@ -146,6 +146,8 @@ TEST_F(Data, GetDataFindsOwnAndInheritedValues)
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC", W, site));
     ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_ACCESS_PERM, DWORD_METADATA, Dword(0x201), METADATA_INHERIT, IIS_MD_UT_FILE));
     ASSERT_EQ(S_OK, Set(admin.Get(), site, L"1", MD_ACCESS_PERM, DWORD_METADATA, Dword(1), 0, IIS_MD_UT_FILE));
+    // Default documents: inheritable on the service only, two levels above ROOT.
+    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_DEFAULT_LOAD_FILE, STRING_METADATA, Str(L"a.htm"), METADATA_INHERIT, IIS_MD_UT_FILE));
     ASSERT_EQ(S_OK, admin->CloseKey(site));
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R, site));
     const DWORD I = METADATA_INHERIT, P = METADATA_PARTIAL_PATH, M = METADATA_ISINHERITED, A = ALL_METADATA;
@@ -165,6 +167,7 @@ TEST_F(Data, GetDataFindsOwnAndInheritedValues)
         { L"ROOT", MD_SERVER_COMMENT, 0, A, kDataNotFound, L"", 0, 0 },
         { L"ROOT", MD_SERVER_BINDINGS, I, A, kDataNotFound, L"", 0, 0 },        // not inheritable
         { L"ROOT", MD_ACCESS_PERM, I, A, kDataNotFound, L"", 0, 0 },            // nearest setter is not inheritable
+        { L"ROOT", MD_DEFAULT_LOAD_FILE, I | M, A, S_OK, std::wstring(L"a.htm") + L'\0', IIS_MD_UT_FILE, I | M },
         { L"ROOT", MD_VR_PATH, 0, DWORD_METADATA, kDataNotFound, L"", 0, 0 },   // the data type filters
         { L"ROOT", MD_VR_PATH, 0, INVALID_END_METADATA, E_INVALIDARG, L"", 0, 0 },
         { L"ROOT/Missing", MD_SERVER_COMMENT, I, A, kPathNotFound, L"", 0, 0 },

@@ -263,15 +263,19 @@ TEST_F(DeployRun, TargetFolderThatCannotBeCreatedEndsTheRun)
 {
     std::string blocker = FreshFolder("blocked") + "file";
     WriteTextFile(blocker, "x");
-    Target(blocker + "\\" + std::string(600, 'w') + "\\");
-    Recorder run = Run("FilesCount=0\r\n");
-    EXPECT_EQ(0u, m_result);
-    EXPECT_EQ((std::vector<std::string>{ Msg(IDS_CREATE_ROOT, m_target.c_str()), Msg(IDS_CANNOT_CREATE_DIR, m_target.c_str()) }),
-              run.log);
-    EXPECT_EQ((std::vector<UINT>{ 0 }), run.positions);
-    // The box quotes the folder cut short: it must stay drawable.
-    EXPECT_EQ((std::vector<std::string>{ Msg(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_target.c_str()).c_str()) }), run.verdicts);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), run.verdictType);
+    // A file above the target folder, and a file at the target folder's own name.
+    for (const std::string& target : { blocker + "\\" + std::string(600, 'w') + "\\", blocker + "\\" })
+    {
+        Target(target);
+        Recorder run = Run("FilesCount=0\r\n");
+        EXPECT_EQ(0u, m_result);
+        EXPECT_EQ((std::vector<std::string>{ Msg(IDS_CREATE_ROOT, m_target.c_str()), Msg(IDS_CANNOT_CREATE_DIR, m_target.c_str()) }),
+                  run.log);
+        EXPECT_EQ((std::vector<UINT>{ 0 }), run.positions);
+        // The box quotes the folder cut short: it must stay drawable.
+        EXPECT_EQ((std::vector<std::string>{ Msg(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_target.c_str()).c_str()) }), run.verdicts);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), run.verdictType);
+    }
 }
 
 } // namespace
