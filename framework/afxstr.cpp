@@ -39,11 +39,14 @@ BOOL CString::LoadString(UINT nID)
     m_str.clear();
     if (cch <= 0 || !pwsz)
         return FALSE;
-    int cb = ::WideCharToMultiByte(CP_ACP, 0, pwsz, cch, nullptr, 0, nullptr, nullptr);
+    // No look-alikes: a character the code page lacks shows as the default character, as in every
+    // other conversion of the program (a UTF-8 code page takes no flags and loses nothing).
+    const DWORD dwFlags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int cb = ::WideCharToMultiByte(CP_ACP, dwFlags, pwsz, cch, nullptr, 0, nullptr, nullptr);
     if (cb <= 0)
         return FALSE;
     m_str.resize(static_cast<size_t>(cb));
-    ::WideCharToMultiByte(CP_ACP, 0, pwsz, cch, &m_str[0], cb, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_ACP, dwFlags, pwsz, cch, &m_str[0], cb, nullptr, nullptr);
     return TRUE;
 }
 
