@@ -36,6 +36,7 @@ CString ExpandedText(const CString& strText)
 }
 
 // A path that does not depend on the current directory or drive: "X:\..." or a share "\\server\share...".
+// shlwapi has no such test: PathIsRelative takes "C:web" and "\web" for absolute, PathIsUNC "\\server".
 bool IsFullPath(const char* pszPath)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(pszPath);
