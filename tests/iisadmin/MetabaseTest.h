@@ -21,9 +21,9 @@ using Microsoft::WRL::ComPtr;
 
 namespace mdtest {
 
-using zem::test::MdutilProcess;
-using zem::test::ProcessResult;
-using zem::test::RunMdutil;
+using zem::tools::MdutilProcess;
+using zem::tools::ProcessResult;
+using zem::tools::RunMdutil;
 
 const HRESULT kPathNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 const HRESULT kAlreadyExists = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
@@ -82,7 +82,7 @@ protected:
     void TearDown() override
     {
         ::SetEnvironmentVariableW(L"ZEM_METABASE_PATH", nullptr);
-        zem::test::RemoveTree(m_folder);
+        zem::tools::RemoveTree(m_folder);
     }
 
     ComPtr<IMSAdminBaseW> Connect()

@@ -40,7 +40,7 @@ std::string Msg(UINT nID, Args... args)
 
 inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code); }
 
-inline void RemoveTree(const std::string& path) { zem::test::RemoveTree(AnsiToWide(path.c_str())); }
+inline void RemoveTree(const std::string& path) { zem::tools::RemoveTree(AnsiToWide(path.c_str())); }
 
 // A folder of its own for this test process below the system's temporary folder, emptied first.
 inline std::string FreshFolder(const std::string& name)
@@ -201,7 +201,7 @@ private:
 };
 
 // mdutil beside the test, with this process's environment (and so its store); its exit code.
-inline DWORD RunMdutil(const std::string& arguments) { return zem::test::RunMdutil(AnsiToWide(arguments.c_str())).exitCode; }
+inline DWORD RunMdutil(const std::string& arguments) { return zem::tools::RunMdutil(AnsiToWide(arguments.c_str())).exitCode; }
 
 // A store of this process's own with web sites 1 to nSites, made the one every metabase call uses.
 inline bool UseStoreWithSites(const std::string& name, int nSites)

@@ -1,5 +1,5 @@
-// mdutil.exe beside the test program as another process, and the removal of a test's files: shared by the
-// in-process tests and the admin base object's tests.
+// mdutil.exe beside the calling program as another process, and the removal of a folder tree: shared by
+// the benchmarks, the in-process tests and the admin base object's tests.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace zem::test {
+namespace zem::tools {
 
 // A file or a folder with all it holds, read-only files included.
 inline void RemoveTree(const std::wstring& path)
@@ -17,7 +17,7 @@ inline void RemoveTree(const std::wstring& path)
     ::SHFileOperationW(&operation);
 }
 
-// An mdutil.exe beside the test program, its stdout and stderr read back through one pipe.
+// An mdutil.exe beside the calling program, its stdout and stderr read back through one pipe.
 class MdutilProcess
 {
 public:
@@ -117,4 +117,4 @@ inline ProcessResult RunMdutil(const std::wstring& arguments, DWORD timeoutMs = 
     return result;
 }
 
-} // namespace zem::test
+} // namespace zem::tools

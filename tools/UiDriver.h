@@ -1,5 +1,6 @@
-// Drives a real program from a test process under Wine: starts it, finds its windows, reads and pokes its
-// controls across the process boundary, answers its message boxes, types at it and photographs it.
+// Drives a real program from another process under Wine (a test, zemdrive, the benchmarks): starts it,
+// finds its windows, reads and pokes its controls across the process boundary, answers its message
+// boxes, types at it and photographs it.
 //
 // Everything that waits takes a time-out and polls; a wait that runs out returns an empty result, so the
 // caller decides whether that is a failure. A window that stops answering a message is a failure of the

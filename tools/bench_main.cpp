@@ -123,7 +123,7 @@ struct Bench
         ui::Answer(box, IDOK);
         ui::Post(dlg, WM_COMMAND, IDCANCEL);
         process.WaitExit();
-        zem::test::RemoveTree(target);
+        zem::tools::RemoveTree(target);
         return seconds;
     }
 
@@ -144,7 +144,7 @@ struct Bench
         if (!::CopyFileW((prog + L"\\ZemSetup.exe").c_str(), (target + L"\\ZemSetup.exe").c_str(), FALSE))
             throw ui::DriverError("bare copy failed");
         double seconds = Seconds(start);
-        zem::test::RemoveTree(target);
+        zem::tools::RemoveTree(target);
         return seconds;
     }
 
@@ -208,7 +208,7 @@ int main(int argc, char** argv)
     ::GetTempPathW(MAX_PATH, temp);
     Bench bench;
     bench.work = std::wstring(temp) + L"zembench";
-    zem::test::RemoveTree(bench.work);
+    zem::tools::RemoveTree(bench.work);
     ::CreateDirectoryW(bench.work.c_str(), nullptr);
     try
     {
@@ -264,6 +264,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench: %s\n", e.what());
         return 1;
     }
-    zem::test::RemoveTree(bench.work);
+    zem::tools::RemoveTree(bench.work);
     return 0;
 }
