@@ -28,23 +28,12 @@ CString ProposedFolder(const CString& strRootPath)
 
 } // namespace
 
-CWebInstallDlg::CWebInstallDlg(CWnd* pParent)
-    : CDialog(IDD_MAIN, pParent),
-      m_szModuleDir(),
-      m_szListFile(),
-      m_bWebServerFound(FALSE),
-      m_hIcon(nullptr),
-      m_pLink(nullptr)
+CWebInstallDlg::CWebInstallDlg(CWnd* pParent) : CDialog(IDD_MAIN, pParent)
 {
     m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
                           MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_strHost = GetComputerNameText();
     m_strPort = "80";
-}
-
-CWebInstallDlg::~CWebInstallDlg()
-{
-    delete m_pLink;
 }
 
 void CWebInstallDlg::DoDataExchange(CDataExchange* pDX)
@@ -62,8 +51,7 @@ BEGIN_MESSAGE_MAP(CWebInstallDlg, CDialog)
     ON_BN_CLICKED(IDC_BROWSE_FOLDER, &CWebInstallDlg::OnBrowseFolder)
     ON_BN_CLICKED(IDC_BROWSE_PACKAGE, &CWebInstallDlg::OnBrowsePackage)
     ON_CBN_SELCHANGE(IDC_SITE, &CWebInstallDlg::OnSelchangeSite)
-    ON_MESSAGE(WM_DRAIN_LOG, &CWebInstallDlg::OnDrainLog)
-    ON_MESSAGE(WM_TIMER, &CWebInstallDlg::OnDrainTimer)
+    ON_MESSAGE(WM_DEPLOY_DONE, &CWebInstallDlg::OnDeployDone)
 END_MESSAGE_MAP()
 
 BOOL CWebInstallDlg::OnInitDialog()
@@ -71,14 +59,15 @@ BOOL CWebInstallDlg::OnInitDialog()
     CDialog::OnInitDialog();
     // The pane keeps the whole log: the control's default limit would silently drop lines of a long run.
     m_editLog.SetLimitText(0);
+    m_run.Create(this, m_editLog.m_hWnd, m_progress.m_hWnd);
 
     AddAboutMenuItem();
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
     InitModulePaths();
+    CreateSiteLink();
     EnumerateSites();
     SelectFirstSite();
-    CreateSiteLink();
     ShowFirstSiteUrl();
     ProposePackage();
     LoadCaptions();
@@ -125,10 +114,7 @@ void CWebInstallDlg::EnumerateSites()
         pSiteList->SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), nSite);
         if (nSite != 1)
             continue;
-        CString strRootPath = AnsiText(szRootPath);
-        AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
-        SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
-        ParseServerBindings(AnsiText(szBinding));
+        ApplySite(szRootPath, szBinding);
         m_bWebServerFound = TRUE;
     }
     pSiteList->SendMessage(WM_SETREDRAW, TRUE);
@@ -159,8 +145,7 @@ void CWebInstallDlg::CreateSiteLink()
     ScreenToClient(&rect);
     rect.OffsetRect(rect.Width() + 15, -1);
     rect.right += 160;
-    m_pLink = new CSiteLinkEdit;
-    m_pLink->Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY, rect, this, IDC_SITE_LINK);
+    m_link.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_READONLY, rect, this, IDC_SITE_LINK);
 }
 
 void CWebInstallDlg::ShowFirstSiteUrl()
@@ -211,11 +196,22 @@ void CWebInstallDlg::OnSelchangeSite()
     WCHAR szBinding[SITE_VALUE_CCH] = {};
     if (QuerySiteInfo(SelectedSite(), nullptr, szRootPath, szBinding) != S_OK)
         return;
-    CString strRootPath = AnsiText(szRootPath);
+    ApplySite(szRootPath, szBinding);
+}
+
+void CWebInstallDlg::ApplySite(LPCWSTR pszRootPath, LPCWSTR pszBinding)
+{
+    CString strRootPath = AnsiText(pszRootPath);
     AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
     SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
-    ParseServerBindings(AnsiText(szBinding));
+    SplitServerBinding(AnsiText(pszBinding), m_strHost, m_strPort, m_strHostHeader);
     SetDlgItemText(IDC_SITE_LINK, BuildSiteUrl());
+}
+
+void CWebInstallDlg::SetModulePaths(const char* pszModuleDir, const char* pszListFile)
+{
+    lstrcpynA(m_szModuleDir, pszModuleDir, sizeof(m_szModuleDir));
+    lstrcpynA(m_szListFile, pszListFile, sizeof(m_szListFile));
 }
 
 int CWebInstallDlg::SelectedSite() const
@@ -226,11 +222,6 @@ int CWebInstallDlg::SelectedSite() const
     return static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_SITE, CB_GETITEMDATA, static_cast<WPARAM>(nIndex), 0));
 }
 
-void CWebInstallDlg::ParseServerBindings(const char* pszBinding)
-{
-    SplitServerBinding(pszBinding, m_strHost, m_strPort, m_strHostHeader);
-}
-
 CString CWebInstallDlg::BuildSiteUrl() const
 {
     return FormatSiteUrl(m_strHost, m_strPort, m_strHostHeader);
@@ -238,19 +229,20 @@ CString CWebInstallDlg::BuildSiteUrl() const
 
 void CWebInstallDlg::OnOK()
 {
-    // Install never ends the dialog. A click that reaches a disabled Install (sent, or in the moment
-    // between the worker enabling it and ending) starts nothing while a run is still there.
-    if (m_deployThread.IsRunning())
+    // Install never ends the dialog. A click that reaches a disabled Install (a sent one) starts nothing
+    // while a run is still there.
+    if (m_run.IsBusy())
         return;
     CString strFolder, strPackage;
     GetDlgItemText(IDC_WEB_FOLDER, strFolder);
     GetDlgItemText(IDC_PACKAGE, strPackage);
-    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage, m_request);
+    InstallRequest request;
+    InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage, request);
     if (refusal.nMessageID != 0)
     {
         CString strText;
         if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
-            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(m_request.strPackage).c_str());
+            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage).c_str());
         else
             strText.LoadString(refusal.nMessageID);
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
@@ -261,19 +253,25 @@ void CWebInstallDlg::OnOK()
 
     // The site is the one chosen when Install is pressed: a change of selection during the run does not
     // move the virtual directory to another site.
-    m_request.strModuleDir = m_szModuleDir;
-    m_request.strListFile = m_szListFile;
-    m_request.nSite = SelectedSite();
-    m_request.bWebServerFound = m_bWebServerFound;
+    request.strModuleDir = m_szModuleDir;
+    request.strListFile = m_szListFile;
+    request.nSite = SelectedSite();
+    request.bWebServerFound = m_bWebServerFound;
 
     m_editLog.SetWindowText("");
     GetDlgItem(IDOK)->EnableWindow(FALSE);
-    DWORD dwError = m_deployThread.Start(&RunDeployment, this);
+    DWORD dwError = m_run.Start(request);
     if (dwError != ERROR_SUCCESS)
     {
         GetDlgItem(IDOK)->EnableWindow(TRUE);
         AfxMessageBox(SystemErrorText(dwError).c_str(), MB_OK | MB_ICONSTOP);
     }
+}
+
+LRESULT CWebInstallDlg::OnDeployDone(WPARAM, LPARAM)
+{
+    GetDlgItem(IDOK)->EnableWindow(TRUE);
+    return 0;
 }
 
 void CWebInstallDlg::OnCancel()
@@ -283,7 +281,7 @@ void CWebInstallDlg::OnCancel()
     if (m_bClosing)
         return;
     m_bClosing = TRUE;
-    m_deployThread.StopAndWait();
+    m_run.StopAndWait();
     CDialog::OnCancel();
 }
 
@@ -363,88 +361,9 @@ void CWebInstallDlg::AppendLogText(const char* pszFormat, ...)
 
 void CWebInstallDlg::AppendLogV(const char* pszFormat, va_list args)
 {
-    // Formatting happens on the caller's thread; the line joins the queue, which the UI thread empties in
-    // order, so lines from the UI thread and the worker never overwrite each other.
+    // Formatting happens on the caller's thread; the line joins the run's queue, which the UI thread
+    // empties in order, so lines of the UI thread and of a run never overwrite or overtake each other.
     char szLine[LOG_LINE_BUFFER];
     FormatLogLineV(szLine, pszFormat, args);
-    m_logQueue.AddLine(szLine);
-    FlushLog();
-}
-
-void CWebInstallDlg::FlushLog()
-{
-    // From the dialog's own thread the send is a direct call.
-    ::SendMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_NOW, 0);
-}
-
-void CWebInstallDlg::RequestDrain()
-{
-    ::PostMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_SOON, 0);
-}
-
-LRESULT CWebInstallDlg::OnDrainLog(WPARAM wParam, LPARAM)
-{
-    // Adding text to the pane costs tens of milliseconds under Wine, and little more for a hundred lines
-    // than for one, so a run's lines are gathered for a moment and added together.
-    if (wParam == DRAIN_SOON)
-    {
-        ::SetTimer(m_hWnd, DRAIN_TIMER_ID, DRAIN_DELAY_MS, nullptr);
-        return 0;
-    }
-    ::KillTimer(m_hWnd, DRAIN_TIMER_ID);
-    m_logQueue.Drain(m_editLog.m_hWnd, m_progress.m_hWnd);
-    return 0;
-}
-
-LRESULT CWebInstallDlg::OnDrainTimer(WPARAM wParam, LPARAM)
-{
-    if (wParam == DRAIN_TIMER_ID)
-        OnDrainLog(DRAIN_NOW, 0);
-    return 0;
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// The deployment's events
-
-DWORD WINAPI CWebInstallDlg::RunDeployment(LPVOID pParam)
-{
-    CWebInstallDlg& dlg = *static_cast<CWebInstallDlg*>(pParam);
-    DWORD dwResult = DeployWorker(dlg.m_request, dlg);
-    dlg.FlushLog();
-    ::EnableWindow(::GetDlgItem(dlg.m_hWnd, IDOK), TRUE);
-    return dwResult;
-}
-
-void CWebInstallDlg::LogLine(const char* pszLine)
-{
-    char szLine[LOG_LINE_BUFFER];
-    FormatLogLine(szLine, "%s", pszLine);
-    if (m_logQueue.AddLine(szLine))
-        RequestDrain();
-}
-
-void CWebInstallDlg::Progress(UINT nPos)
-{
-    if (m_logQueue.AddProgress(nPos))
-        RequestDrain();
-}
-
-BOOL CWebInstallDlg::AskYesNo(const char* pszQuestion)
-{
-    // The user sees the whole log up to the question.
-    FlushLog();
-    return AfxMessageBox(pszQuestion, MB_YESNO) != IDNO;
-}
-
-void CWebInstallDlg::ShowVerdict(const char* pszText, UINT nType)
-{
-    // The box comes after the log: its text is the pane's last line, which the user should see there
-    // too. One last drain costs one addition to the pane, whatever the run was.
-    FlushLog();
-    AfxMessageBox(pszText, nType);
-}
-
-BOOL CWebInstallDlg::IsStopRequested()
-{
-    return m_deployThread.IsStopRequested();
+    m_run.ShowLine(szLine);
 }

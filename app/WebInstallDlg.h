@@ -3,21 +3,17 @@
 
 #include "stdafx.h"
 
-#include "DeployThread.h"
-#include "DeployWorker.h"
-#include "LogPane.h"
+#include "DeployRun.h"
+#include "SiteLinkEdit.h"
 
 #include <stdarg.h>
 
-class CSiteLinkEdit;
-
-// The dialog is also the events of the deployment it runs: lines and positions are queued and reach the
-// controls in batches, questions and the verdict are message boxes of the run's thread.
-class CWebInstallDlg : public CDialog, private IDeployEvents
+// The main dialog: it shows the sites, proposes the folder, the package and the address, and starts an
+// Install run with what its fields hold.
+class CWebInstallDlg : public CDialog
 {
 public:
     explicit CWebInstallDlg(CWnd* pParent = nullptr);
-    ~CWebInstallDlg() override;
 
     // Appends one line to the log pane, from any thread, and returns once it is there. AppendLogMessage
     // takes a catalogue string as its format; AppendLogText a format of the caller's (null appends
@@ -28,16 +24,9 @@ public:
     // The web site the list's selection stands for (each entry holds its site number), 0 with none.
     int SelectedSite() const;
 
-    char m_szModuleDir[MAX_PATH + 1];   // the executable's folder, with the final backslash
-    char m_szListFile[MAX_PATH + 1];    // the list file beside the executable
-    BOOL m_bWebServerFound;             // web site 1 could be read at start-up
-    CString m_strHost;
-    CString m_strPort;
-    CString m_strHostHeader;
-    CEdit m_editLog;
-    CProgressCtrl m_progress;
-    HICON m_hIcon;
-    CSiteLinkEdit* m_pLink;
+    // The executable's folder (with its final backslash) and the list file beside it, in place of the
+    // program's own: for a program that runs the dialog in its own process.
+    void SetModulePaths(const char* pszModuleDir, const char* pszListFile);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -52,27 +41,12 @@ protected:
     afx_msg void OnSelchangeSite();
     afx_msg void OnBrowseFolder();
     afx_msg void OnBrowsePackage();
-    afx_msg LRESULT OnDrainLog(WPARAM wParam, LPARAM lParam);
-    afx_msg LRESULT OnDrainTimer(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnDeployDone(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
-    // WM_DRAIN_LOG's wParam: drain now, or within DRAIN_DELAY_MS.
-    enum { DRAIN_NOW = 0, DRAIN_SOON = 1, DRAIN_TIMER_ID = 0x2A, DRAIN_DELAY_MS = 750 };
-
     void AppendLogV(const char* pszFormat, va_list args);
-    // From any thread: the queued lines and positions are in the controls when this returns.
-    void FlushLog();
-    void RequestDrain();
-
-    // The run's events, on its thread.
-    void LogLine(const char* pszLine) override;
-    void Progress(UINT nPos) override;
-    BOOL AskYesNo(const char* pszQuestion) override;
-    void ShowVerdict(const char* pszText, UINT nType) override;
-    BOOL IsStopRequested() override;
-    static DWORD WINAPI RunDeployment(LPVOID pParam);
 
     void AddAboutMenuItem();
     void InitModulePaths();
@@ -83,11 +57,20 @@ private:
     void ProposePackage();
     void LoadCaptions();
 
-    void ParseServerBindings(const char* pszBinding);
+    // Shows a site's values: its root in the log, the folder proposed in it, and its address.
+    void ApplySite(LPCWSTR pszRootPath, LPCWSTR pszBinding);
     CString BuildSiteUrl() const;
 
-    CLogQueue m_logQueue;
-    InstallRequest m_request;   // the running deployment's; written only while none runs
-    CDeployThread m_deployThread;
+    char m_szModuleDir[MAX_PATH + 1] = {};   // the executable's folder, with the final backslash
+    char m_szListFile[MAX_PATH + 1] = {};    // the list file beside the executable
+    BOOL m_bWebServerFound = FALSE;          // web site 1 could be read at start-up
+    CString m_strHost;
+    CString m_strPort;
+    CString m_strHostHeader;
+    CEdit m_editLog;
+    CProgressCtrl m_progress;
+    HICON m_hIcon = nullptr;
+    CSiteLinkEdit m_link;
+    CDeployRun m_run;
     BOOL m_bClosing = FALSE;
 };

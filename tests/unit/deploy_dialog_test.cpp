@@ -38,8 +38,7 @@ protected:
         m_exe = FreshFolder("exe");
         for (const char* name : { "a.htm", "b.htm", "ZemSetup.exe" })
             WriteTextFile(m_exe + name, std::string("content of ") + name);
-        strcpy(s_run->dlg.load()->m_szModuleDir, m_exe.c_str());
-        strcpy(s_run->dlg.load()->m_szListFile, (m_exe + "WebSetup.ini").c_str());
+        s_run->dlg.load()->SetModulePaths(m_exe.c_str(), (m_exe + "WebSetup.ini").c_str());
         m_target = FreshFolder("target") + "ZemWeb";
         SetField(IDC_WEB_FOLDER, m_target);
         SetField(IDC_PACKAGE, m_exe + "ZemSetup.exe");
@@ -106,7 +105,6 @@ TEST_F(DeployDialog, InstallRefusesBadFields)
 TEST_F(DeployDialog, InstallShowsTheRunAndUsesTheSiteChosenWhenPressed)
 {
     ASSERT_TRUE(s_sitesSeeded) << "mdutil could not seed the store (is the stand-in registered?)";
-    ASSERT_TRUE(s_run->dlg.load()->m_bWebServerFound);
     WriteTextFile(m_exe + "WebSetup.ini", "[FileList]\r\nFilesCount=4\r\nFile1=a.htm\r\nFile2=b.htm\r\nFile3=missing.htm\r\nFile4=a.htm,sub\r\n");
     ::SendDlgItemMessageA(m_hDlg, IDC_SITE, CB_SETCURSEL, 1, 0);   // site 2
     EXPECT_EQ(2, s_run->dlg.load()->SelectedSite());
@@ -193,22 +191,21 @@ TEST_F(DeployDialog, PackagePickerProposesZemSetupAndFillsTheField)
 // Closing the dialog while a run is under way, at several moments: the dialog ends, nothing hangs.
 TEST(DeployClosing, ClosingDuringARunEndsCleanly)
 {
-    UseStoreWithSites("closestore", 0);
     std::string exe = FreshFolder("closeexe");
     WriteTextFile(exe + "ZemSetup.exe", "MZ");
     WriteTextFile(exe + "a.htm", "a");
     enum Moment { kRightAway, kQuestion, kVerdict };
     for (Moment moment : { kRightAway, kQuestion, kVerdict })
     {
+        // The question comes from a virtual directory that cannot be created: the site the dialog found
+        // at start-up is gone from the store when Install is pressed.
+        ASSERT_TRUE(UseStoreWithSites("closestore", moment == kQuestion ? 1 : 0));
         MainDialogRun run;
         ASSERT_NE(nullptr, run.hDlg) << "moment " << moment;
-        CWebInstallDlg* dlg = run.dlg;
-        strcpy(dlg->m_szModuleDir, exe.c_str());
-        strcpy(dlg->m_szListFile, (exe + "list.ini").c_str());
+        UseStoreWithSites("closestore", 0);
+        run.dlg.load()->SetModulePaths(exe.c_str(), (exe + "list.ini").c_str());
         WriteTextFile(exe + "list.ini", moment == kRightAway ? "[FileList]\r\nFilesCount=-1\r\nFile1=a.htm\r\n"
                                                              : "[FileList]\r\nFilesCount=1\r\nFile1=a.htm\r\n");
-        // The question comes from a virtual directory that cannot be created (no site in this store).
-        dlg->m_bWebServerFound = moment == kQuestion;
         ::SetDlgItemTextA(run.hDlg, IDC_WEB_FOLDER, (FreshFolder("closetarget") + "ZemWeb").c_str());
         ::SetDlgItemTextA(run.hDlg, IDC_PACKAGE, (exe + "ZemSetup.exe").c_str());
         ::SendMessageA(run.hDlg, WM_COMMAND, IDOK, 0);
