@@ -431,6 +431,26 @@ HRESULT CreateMemoryWriter(ComPtr<IStream>& stream, ComPtr<IXmlWriter>& writer)
     return ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
 }
 
+// What a writer from CreateMemoryWriter has written, once flushed.
+HRESULT StreamBytes(IStream* stream, std::vector<BYTE>& bytes)
+{
+    STATSTG stat = {};
+    HRESULT hr = stream->Stat(&stat, STATFLAG_NONAME);
+    if (FAILED(hr))
+        return hr;
+    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+    LARGE_INTEGER start = {};
+    hr = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    if (FAILED(hr))
+        return hr;
+    ULONG read = 0;
+    hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    if (FAILED(hr))
+        return hr;
+    bytes.resize(read);
+    return S_OK;
+}
+
 // Wine's XmlLite writes attribute values exactly as given, where Windows' escapes them; ask the writer
 // once which it does, so the text is escaped exactly once on either.
 HRESULT ProbeAttributeEscaping(bool& escapes)
@@ -440,21 +460,26 @@ HRESULT ProbeAttributeEscaping(bool& escapes)
     HRESULT hr = CreateMemoryWriter(stream, writer);
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = writer->SetOutput(stream.Get())) ||
-        FAILED(hr = writer->WriteStartElement(nullptr, L"a", nullptr)) ||
-        FAILED(hr = writer->WriteAttributeString(nullptr, L"b", nullptr, L"&")) ||
-        FAILED(hr = writer->WriteEndElement()) || FAILED(hr = writer->Flush()))
+    hr = writer->SetOutput(stream.Get());
+    if (FAILED(hr))
         return hr;
-    STATSTG stat = {};
-    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)))
+    hr = writer->WriteStartElement(nullptr, L"a", nullptr);
+    if (FAILED(hr))
         return hr;
-    std::string output(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
-    LARGE_INTEGER start = {};
-    ULONG read = 0;
-    if (FAILED(hr = stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
-        FAILED(hr = stream->Read(&output[0], static_cast<ULONG>(output.size()), &read)))
+    hr = writer->WriteAttributeString(nullptr, L"b", nullptr, L"&");
+    if (FAILED(hr))
         return hr;
-    escapes = output.find("&amp;") != std::string::npos;
+    hr = writer->WriteEndElement();
+    if (FAILED(hr))
+        return hr;
+    hr = writer->Flush();
+    if (FAILED(hr))
+        return hr;
+    std::vector<BYTE> output;
+    hr = StreamBytes(stream.Get(), output);
+    if (FAILED(hr))
+        return hr;
+    escapes = std::string(output.begin(), output.end()).find("&amp;") != std::string::npos;
     return S_OK;
 }
 
@@ -487,6 +512,15 @@ public:
         return m_writer->WriteAttributeString(nullptr, name.c_str(), nullptr,
                                               m_writerEscapes ? value.c_str() : EscapeAttribute(value).c_str());
     }
+    HRESULT Attributes(const iisadmin::Attributes& attributes)
+    {
+        for (const auto& attribute : attributes) {
+            HRESULT hr = Attribute(attribute.first, attribute.second);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    }
 
 private:
     IXmlWriter* m_writer;
@@ -496,15 +530,20 @@ private:
 HRESULT WriteVerbatim(XmlOut& out, const VerbatimElement& element)
 {
     HRESULT hr = out.Start(element.name);
-    for (size_t i = 0; SUCCEEDED(hr) && i < element.attributes.size(); ++i)
-        hr = out.Attribute(element.attributes[i].first, element.attributes[i].second);
-    if (SUCCEEDED(hr))
-        hr = out.Text(element.text);
-    for (size_t i = 0; SUCCEEDED(hr) && i < element.children.size(); ++i)
-        hr = WriteVerbatim(out, element.children[i]);
-    if (SUCCEEDED(hr))
-        hr = out.FullEnd();
-    return hr;
+    if (FAILED(hr))
+        return hr;
+    hr = out.Attributes(element.attributes);
+    if (FAILED(hr))
+        return hr;
+    hr = out.Text(element.text);
+    if (FAILED(hr))
+        return hr;
+    for (const VerbatimElement& child : element.children) {
+        hr = WriteVerbatim(out, child);
+        if (FAILED(hr))
+            return hr;
+    }
+    return out.FullEnd();
 }
 
 bool IsElementName(const std::wstring& name)
@@ -550,65 +589,61 @@ HRESULT WriteCustom(XmlOut& out, const Key& key, const Item& item)
     const PropertySchema* schema = FindProperty(item.id);
     std::wstring value;
     bool asText = ValueText(item.dataType, item.data, schema && schema->dataType == item.dataType ? schema : nullptr, value);
-    HRESULT hr = out.Start(L"Custom");
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Name", CustomName(key, schema, item.id));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"ID", std::to_wstring(item.id));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Value", asText ? value : HexText(item.data));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Type", DataTypeName(item.dataType));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"UserType", UserTypeText(item.userType));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Attributes", AttributesText(item.attributes));
+    Attributes attributes = {
+        { L"Name", CustomName(key, schema, item.id) },
+        { L"ID", std::to_wstring(item.id) },
+        { L"Value", asText ? value : HexText(item.data) },
+        { L"Type", DataTypeName(item.dataType) },
+        { L"UserType", UserTypeText(item.userType) },
+        { L"Attributes", AttributesText(item.attributes) },
+    };
     // Text the file cannot carry goes as the bytes themselves; IIS never writes this attribute.
-    if (SUCCEEDED(hr) && !asText)
-        hr = out.Attribute(L"ValueEncoding", kHexEncoding);
-    if (SUCCEEDED(hr))
-        hr = out.End();
-    return hr;
+    if (!asText)
+        attributes.emplace_back(L"ValueEncoding", kHexEncoding);
+    HRESULT hr = out.Start(L"Custom");
+    if (FAILED(hr))
+        return hr;
+    hr = out.Attributes(attributes);
+    if (FAILED(hr))
+        return hr;
+    return out.End();
 }
 
 HRESULT WriteKey(XmlOut& out, const Key& key, const KeyPath& path)
 {
     const Item* keyTypeCustom = nullptr;
     std::wstring elementName = KeyElementName(key, path.empty(), keyTypeCustom);
-    HRESULT hr = out.Start(elementName);
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Location", FormatPath(path));
-
+    Attributes attributes = { { L"Location", FormatPath(path) } };
     std::vector<const Item*> customs;
     if (keyTypeCustom)
         customs.push_back(keyTypeCustom);
     for (const Item& item : key.items) {
-        if (FAILED(hr))
-            return hr;
         if (item.id == MD_KEY_TYPE || (item.attributes & METADATA_VOLATILE))
             continue;
         const PropertySchema* schema = FindProperty(item.id);
         std::wstring text;
         if (schema && item.dataType == schema->dataType && item.userType == schema->userType &&
             item.attributes == schema->attributes && ValueText(item.dataType, item.data, schema, text))
-            hr = out.Attribute(schema->name, text);
+            attributes.emplace_back(schema->name, text);
         else
             customs.push_back(&item);
     }
-    for (const auto& attribute : key.unknownAttributes) {
-        if (FAILED(hr))
-            return hr;
+    for (const auto& attribute : key.unknownAttributes)
         if (attribute.first != L"Location" && !FindProperty(attribute.first))
-            hr = out.Attribute(attribute.first, attribute.second);
-    }
+            attributes.push_back(attribute);
+
+    HRESULT hr = out.Start(elementName);
+    if (FAILED(hr))
+        return hr;
+    hr = out.Attributes(attributes);
+    if (FAILED(hr))
+        return hr;
     for (const Item* item : customs) {
+        hr = WriteCustom(out, key, *item);
         if (FAILED(hr))
             return hr;
-        hr = WriteCustom(out, key, *item);
     }
-    if (SUCCEEDED(hr))
-        hr = out.FullEnd();
-    return hr;
+    return out.FullEnd();
 }
 
 // A key with nothing of its own and keys below it needs no element: their Locations bring it back. So a
@@ -707,8 +742,11 @@ HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
     hr = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr);
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-        FAILED(hr = reader->SetInput(stream.Get())))
+    hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+    if (FAILED(hr))
+        return hr;
+    hr = reader->SetInput(stream.Get());
+    if (FAILED(hr))
         return hr;
 
     XmlIn in(reader.Get(), input.size(), std::move(text));
@@ -725,7 +763,8 @@ HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
         std::wstring name;
         Attributes attributes;
         bool empty = false;
-        if (FAILED(hr = in.Element(name, attributes, empty)))
+        hr = in.Element(name, attributes, empty);
+        if (FAILED(hr))
             return hr;
         if (name != L"configuration")
             return kNotAMetabase;
@@ -766,32 +805,44 @@ HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
     if (FAILED(hr))
         return hr;
     // The writer lays the file out itself: Wine's refuses whitespace written between elements.
-    if (FAILED(hr = writer->SetOutput(stream.Get())) || FAILED(hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE)) ||
-        FAILED(hr = writer->WriteStartDocument(XmlStandalone_Omit)))
+    hr = writer->SetOutput(stream.Get());
+    if (FAILED(hr))
+        return hr;
+    hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE);
+    if (FAILED(hr))
+        return hr;
+    hr = writer->WriteStartDocument(XmlStandalone_Omit);
+    if (FAILED(hr))
+        return hr;
+    hr = writer->WriteStartElement(nullptr, L"configuration", kNamespace);
+    if (FAILED(hr))
         return hr;
 
     XmlOut out(writer.Get(), escaping.writerEscapes);
-    if (FAILED(hr = writer->WriteStartElement(nullptr, L"configuration", kNamespace)) ||
-        FAILED(hr = out.Start(L"MBProperty")))
+    hr = out.Start(L"MBProperty");
+    if (FAILED(hr))
         return hr;
-    for (const VerbatimElement& element : tree.verbatim)
-        if (FAILED(hr = WriteVerbatim(out, element)))
+    for (const VerbatimElement& element : tree.verbatim) {
+        hr = WriteVerbatim(out, element);
+        if (FAILED(hr))
             return hr;
-    if (FAILED(hr = WriteKeys(out, tree.root)) || FAILED(hr = out.FullEnd()) || FAILED(hr = out.FullEnd()) ||
-        FAILED(hr = writer->WriteEndDocument()) || FAILED(hr = writer->Flush()))
+    }
+    hr = WriteKeys(out, tree.root);
+    if (FAILED(hr))
         return hr;
-
-    STATSTG stat = {};
-    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)))
+    hr = out.FullEnd();   // MBProperty
+    if (FAILED(hr))
         return hr;
-    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
-    LARGE_INTEGER start = {};
-    ULONG read = 0;
-    if (FAILED(hr = stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
-        FAILED(hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)))
+    hr = out.FullEnd();   // configuration
+    if (FAILED(hr))
         return hr;
-    bytes.resize(read);
-    return S_OK;
+    hr = writer->WriteEndDocument();
+    if (FAILED(hr))
+        return hr;
+    hr = writer->Flush();
+    if (FAILED(hr))
+        return hr;
+    return StreamBytes(stream.Get(), bytes);
 }
 
 } // namespace iisadmin
