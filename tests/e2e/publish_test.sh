@@ -21,7 +21,7 @@ rm -rf "$work" "$dist"
 mkdir -p "$work/site1" "$work/site2"
 iisadmin_tests=$(cd "$(dirname "$0")/../iisadmin" && pwd)
 cp "$iisadmin_tests/iis6_store.xml" "$work/MetaBase.xml"
-store_values() { python3 "$iisadmin_tests/metabase_values.py" "$work/MetaBase.xml" /LM/W3SVC/1/ROOT/Zem; }
+store_values() { python3 "$iisadmin_tests/metabase_values.py" "$@"; }
 cmake --install "$X64" --prefix "$dist" >/dev/null || { echo "FAIL: cannot install the distribution"; exit 1; }
 
 failures=0
@@ -67,10 +67,13 @@ check "nginx serves the good sites" serve
 check "the site without a port is reported" grep -q 'site 3 "No port": not served: .*has no port' "$report"
 check "the site outside the prefix is reported" grep -q 'site 4 "Outside": not served: .*outside the Wine prefix' "$report"
 
-before=$(store_values)
+before=$(store_values "$work/MetaBase.xml" /LM/W3SVC/1/ROOT/Zem)
 publish 1 'http://[^/:]+/Zem/'
 site1=$link
-check "Install changed no value of the store outside Zem" diff <(echo "$before") <(store_values)
+check "Install changed no value of the store outside Zem" \
+    diff <(echo "$before") <(store_values "$work/MetaBase.xml" /LM/W3SVC/1/ROOT/Zem)
+check "  ... and the keys IIS 6 wrote hold every value as it wrote them" diff <(store_values "$iisadmin_tests/iis6_store.xml") \
+    <(store_values "$work/MetaBase.xml" /LM/W3SVC/1 /LM/W3SVC/2 /LM/W3SVC/3 /LM/W3SVC/4)
 show=$(zem_mdutil show /LM/W3SVC/1/ROOT/Zem)
 echo "$show"
 for value in 'KeyType .* = "IIsWebVirtualDir"' "Path .* = \"${base//\\/\\\\}\\\\site1\\\\ZemWeb\\\\\"" \
