@@ -1,8 +1,5 @@
-# Tests run through Wine in a prefix private to this build tree, on the X display the test command started.
-set(ZEM_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(ZEM_DESKTOP_HOLDER ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/desktop_holder.exe)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# Tests run through Wine (tools/ makes wine-run) in a prefix private to this build tree, on the X display
+# the test command started.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # Builds GoogleTest from Debian's sources with the cross compiler.

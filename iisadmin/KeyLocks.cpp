@@ -77,7 +77,8 @@ bool OwnerRuns(const Slot& slot, const FILETIME& ownStart)
 // OpenKey and CloseKey, paid again on every connection of a program that reads its sites one by one. The
 // table is held for a scan of its slots, so waiting means a few yields; a holder that died inside leaves
 // its token behind, and once that token has stood still for kStuckMs the waiter asks whether its process
-// still runs and takes the guard over if not, as a named mutex is handed on when its owner dies.
+// still runs and takes the guard over if not, as a named mutex is handed on when its owner dies. The store
+// file keeps a named mutex (Store.cpp): it is held for a whole write, far too long to spin on.
 class TableGuard
 {
 public:

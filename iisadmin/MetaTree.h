@@ -37,6 +37,9 @@ struct Key
     std::vector<std::unique_ptr<Key>> children;   // creation order, which EnumKeys follows; change through
                                                   // the methods below, which keep the index
     Attributes unknownAttributes;            // attributes of the file this store does not know, kept verbatim
+    // The names the file's Custom elements give identifiers the schema has no name for, so a write keeps
+    // them; they stay when SetData replaces the item.
+    std::unordered_map<DWORD, std::wstring> customNames;
 
     Key* Child(const std::wstring& childName) const;
     Key& AddChild(const std::wstring& childName);

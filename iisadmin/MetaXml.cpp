@@ -9,7 +9,10 @@
 #include <wrl/client.h>
 #include <xmllite.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
+#include <wchar.h>
 #include <wctype.h>
 
 using Microsoft::WRL::ComPtr;
@@ -31,11 +34,154 @@ const HRESULT kNotText = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 // configuration, MBProperty, a key, a Custom element: four levels; IIS_Global's content gets a few more.
 const UINT kMaxElementDepth = 16;
 
+bool IsXmlSpace(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+// An attribute value as the file spells it, references resolved and line ends made LF as XML makes them,
+// but tabs and line breaks kept. False on a reference this store cannot resolve.
+bool UnescapeAttribute(const std::wstring& raw, std::wstring& value)
+{
+    static const struct { const wchar_t* name; wchar_t c; } kEntities[] = {
+        { L"amp;", L'&' }, { L"lt;", L'<' }, { L"gt;", L'>' }, { L"quot;", L'"' }, { L"apos;", L'\'' } };
+    value.clear();
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == L'\r') {
+            value += L'\n';
+            if (i + 1 < raw.size() && raw[i + 1] == L'\n')
+                ++i;
+            continue;
+        }
+        if (raw[i] != L'&') {
+            value += raw[i];
+            continue;
+        }
+        size_t semicolon = raw.find(L';', i);
+        if (semicolon == std::wstring::npos)
+            return false;
+        std::wstring reference = raw.substr(i + 1, semicolon - i);
+        i = semicolon;
+        if (reference.size() > 2 && reference[0] == L'#') {
+            bool hex = reference[1] == L'x';
+            wchar_t* end = nullptr;
+            unsigned long code = wcstoul(reference.c_str() + (hex ? 2 : 1), &end, hex ? 16 : 10);
+            if (*end != L';' || code > 0x10FFFF)
+                return false;
+            if (code > 0xFFFF) {
+                value += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+                value += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+            } else {
+                value += static_cast<wchar_t>(code);
+            }
+            continue;
+        }
+        auto entity = std::find_if(std::begin(kEntities), std::end(kEntities),
+                                   [&reference](const auto& e) { return reference == e.name; });
+        if (entity == std::end(kEntities))
+            return false;
+        value += entity->c;
+    }
+    return true;
+}
+
+// XML turns every tab and line break inside an attribute value into a space, and Wine's reader does the
+// same to the references &#9; and &#10;, which XML says to keep. A multi-line value IIS wrote (MimeMap,
+// ScriptMaps, a Custom element's list) would come back as one line, its entries run together, and be
+// written so. So the start tags are read a second time from the text itself, in the order the reader
+// meets them, for the values as the file spells them; the reader stays the judge of the document.
+class RawTags
+{
+public:
+    explicit RawTags(std::wstring text) : m_text(std::move(text)) {}
+
+    // The attributes of the next start tag, in the file's spelling; empty when it cannot tell.
+    Attributes Next()
+    {
+        Attributes attributes;
+        if (!SkipToStartTag())
+            return attributes;
+        const std::wstring& t = m_text;
+        size_t i = m_at;
+        while (i < t.size() && !IsXmlSpace(t[i]) && t[i] != L'>' && t[i] != L'/')
+            ++i;
+        for (;;) {
+            while (i < t.size() && IsXmlSpace(t[i]))
+                ++i;
+            size_t nameStart = i;
+            while (i < t.size() && !IsXmlSpace(t[i]) && t[i] != L'=' && t[i] != L'>' && t[i] != L'/')
+                ++i;
+            std::wstring name = t.substr(nameStart, i - nameStart);
+            while (i < t.size() && IsXmlSpace(t[i]))
+                ++i;
+            if (name.empty() || i + 1 >= t.size() || t[i] != L'=')
+                break;
+            for (++i; i < t.size() && IsXmlSpace(t[i]); ++i) {}
+            size_t end = i < t.size() && (t[i] == L'"' || t[i] == L'\'') ? t.find(t[i], i + 1) : std::wstring::npos;
+            std::wstring value;
+            if (end == std::wstring::npos || !UnescapeAttribute(t.substr(i + 1, end - i - 1), value))
+                break;
+            attributes.emplace_back(std::move(name), std::move(value));
+            i = end + 1;
+        }
+        m_at = i;
+        return attributes;
+    }
+
+private:
+    // Past the '<' of the next start tag. Comments, CDATA, processing instructions and end tags hold no
+    // attributes and may hold a '<' of their own.
+    bool SkipToStartTag()
+    {
+        static const struct { const wchar_t* open; const wchar_t* close; } kOtherMarkup[] = {
+            { L"<!--", L"-->" }, { L"<![CDATA[", L"]]>" }, { L"<?", L"?>" }, { L"<!", L">" }, { L"</", L">" } };
+        for (;;) {
+            size_t open = m_text.find(L'<', m_at);
+            if (open == std::wstring::npos) {
+                m_at = m_text.size();
+                return false;
+            }
+            auto other = std::find_if(std::begin(kOtherMarkup), std::end(kOtherMarkup), [&](const auto& markup) {
+                return m_text.compare(open, wcslen(markup.open), markup.open) == 0;
+            });
+            if (other == std::end(kOtherMarkup)) {
+                m_at = open + 1;
+                return true;
+            }
+            size_t close = m_text.find(other->close, open + wcslen(other->open));
+            m_at = close == std::wstring::npos ? m_text.size() : close + wcslen(other->close);
+        }
+    }
+
+    std::wstring m_text;
+    size_t m_at = 0;
+};
+
+// The file's spelling of a value when it is what the reader gave but for the spaces that stand for tabs and
+// line breaks; otherwise the reader's.
+std::wstring AttributeValue(const Attributes& raw, const wchar_t* name, const wchar_t* value, UINT length)
+{
+    for (const auto& attribute : raw) {
+        if (attribute.first != name)
+            continue;
+        const std::wstring& text = attribute.second;
+        bool same = text.size() == length;
+        for (UINT i = 0; same && i < length; ++i)
+            same = text[i] == value[i] || (value[i] == L' ' && IsXmlSpace(text[i]));
+        if (same)
+            return text;
+    }
+    return std::wstring(value, length);
+}
+
 class XmlIn
 {
 public:
     // nodeBudget: how many nodes the input can hold at most.
-    XmlIn(IXmlReader* reader, size_t nodeBudget) : m_reader(reader), m_budget(nodeBudget) {}
+    XmlIn(IXmlReader* reader, size_t nodeBudget, std::wstring text)
+        : m_reader(reader), m_budget(nodeBudget), m_rawTags(std::move(text))
+    {
+    }
 
     // Moves to the next node; S_FALSE at the end of the document. Every node takes at least one
     // character of the input, so a reader that keeps answering past its end (Wine's does, at the end
@@ -60,6 +206,7 @@ public:
         name = text;
         empty = m_reader->IsEmptyElement() != FALSE;
         attributes.clear();
+        const Attributes raw = m_rawTags.Next();
         for (hr = m_reader->MoveToFirstAttribute(); hr == S_OK; hr = m_reader->MoveToNextAttribute()) {
             // Namespace declarations and prefixed attributes are no part of a key.
             const wchar_t* prefix = nullptr;
@@ -77,7 +224,7 @@ public:
             HRESULT hrValue = m_reader->GetValue(&value, &valueLength);
             if (FAILED(hrValue))
                 return hrValue;
-            attributes.emplace_back(localName, std::wstring(value, valueLength));
+            attributes.emplace_back(localName, AttributeValue(raw, localName, value, valueLength));
         }
         if (FAILED(hr))
             return hr;
@@ -156,6 +303,7 @@ private:
 
     IXmlReader* m_reader;
     size_t m_budget;
+    RawTags m_rawTags;
     UINT m_depth = 0;
 };
 
@@ -221,6 +369,9 @@ HRESULT ReadCustom(const Attributes& attributes, Key& key)
     if (!parsed)
         return kNotAMetabase;
     key.SetItem(MakeItem(static_cast<DWORD>(id), dataType, userType, itemAttributes, std::move(data)));
+    const std::wstring* name = FindAttribute(attributes, L"Name");
+    if (!schema && name && !name->empty())
+        key.customNames[static_cast<DWORD>(id)] = *name;
     return S_OK;
 }
 
@@ -280,6 +431,26 @@ HRESULT CreateMemoryWriter(ComPtr<IStream>& stream, ComPtr<IXmlWriter>& writer)
     return ::CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.GetAddressOf()), nullptr);
 }
 
+// What a writer from CreateMemoryWriter has written, once flushed.
+HRESULT StreamBytes(IStream* stream, std::vector<BYTE>& bytes)
+{
+    STATSTG stat = {};
+    HRESULT hr = stream->Stat(&stat, STATFLAG_NONAME);
+    if (FAILED(hr))
+        return hr;
+    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+    LARGE_INTEGER start = {};
+    hr = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    if (FAILED(hr))
+        return hr;
+    ULONG read = 0;
+    hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    if (FAILED(hr))
+        return hr;
+    bytes.resize(read);
+    return S_OK;
+}
+
 // Wine's XmlLite writes attribute values exactly as given, where Windows' escapes them; ask the writer
 // once which it does, so the text is escaped exactly once on either.
 HRESULT ProbeAttributeEscaping(bool& escapes)
@@ -289,21 +460,26 @@ HRESULT ProbeAttributeEscaping(bool& escapes)
     HRESULT hr = CreateMemoryWriter(stream, writer);
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = writer->SetOutput(stream.Get())) ||
-        FAILED(hr = writer->WriteStartElement(nullptr, L"a", nullptr)) ||
-        FAILED(hr = writer->WriteAttributeString(nullptr, L"b", nullptr, L"&")) ||
-        FAILED(hr = writer->WriteEndElement()) || FAILED(hr = writer->Flush()))
+    hr = writer->SetOutput(stream.Get());
+    if (FAILED(hr))
         return hr;
-    STATSTG stat = {};
-    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)))
+    hr = writer->WriteStartElement(nullptr, L"a", nullptr);
+    if (FAILED(hr))
         return hr;
-    std::string output(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
-    LARGE_INTEGER start = {};
-    ULONG read = 0;
-    if (FAILED(hr = stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
-        FAILED(hr = stream->Read(&output[0], static_cast<ULONG>(output.size()), &read)))
+    hr = writer->WriteAttributeString(nullptr, L"b", nullptr, L"&");
+    if (FAILED(hr))
         return hr;
-    escapes = output.find("&amp;") != std::string::npos;
+    hr = writer->WriteEndElement();
+    if (FAILED(hr))
+        return hr;
+    hr = writer->Flush();
+    if (FAILED(hr))
+        return hr;
+    std::vector<BYTE> output;
+    hr = StreamBytes(stream.Get(), output);
+    if (FAILED(hr))
+        return hr;
+    escapes = std::string(output.begin(), output.end()).find("&amp;") != std::string::npos;
     return S_OK;
 }
 
@@ -336,6 +512,15 @@ public:
         return m_writer->WriteAttributeString(nullptr, name.c_str(), nullptr,
                                               m_writerEscapes ? value.c_str() : EscapeAttribute(value).c_str());
     }
+    HRESULT Attributes(const iisadmin::Attributes& attributes)
+    {
+        for (const auto& attribute : attributes) {
+            HRESULT hr = Attribute(attribute.first, attribute.second);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    }
 
 private:
     IXmlWriter* m_writer;
@@ -345,15 +530,20 @@ private:
 HRESULT WriteVerbatim(XmlOut& out, const VerbatimElement& element)
 {
     HRESULT hr = out.Start(element.name);
-    for (size_t i = 0; SUCCEEDED(hr) && i < element.attributes.size(); ++i)
-        hr = out.Attribute(element.attributes[i].first, element.attributes[i].second);
-    if (SUCCEEDED(hr))
-        hr = out.Text(element.text);
-    for (size_t i = 0; SUCCEEDED(hr) && i < element.children.size(); ++i)
-        hr = WriteVerbatim(out, element.children[i]);
-    if (SUCCEEDED(hr))
-        hr = out.FullEnd();
-    return hr;
+    if (FAILED(hr))
+        return hr;
+    hr = out.Attributes(element.attributes);
+    if (FAILED(hr))
+        return hr;
+    hr = out.Text(element.text);
+    if (FAILED(hr))
+        return hr;
+    for (const VerbatimElement& child : element.children) {
+        hr = WriteVerbatim(out, child);
+        if (FAILED(hr))
+            return hr;
+    }
+    return out.FullEnd();
 }
 
 bool IsElementName(const std::wstring& name)
@@ -385,70 +575,75 @@ std::wstring KeyElementName(const Key& key, bool isRoot, const Item*& keyTypeCus
     return name;
 }
 
-HRESULT WriteCustom(XmlOut& out, const Item& item)
+// IIS's own schema names far more identifiers than this store's: the name the file gave one stays.
+std::wstring CustomName(const Key& key, const PropertySchema* schema, DWORD id)
+{
+    if (schema)
+        return schema->name;
+    auto known = key.customNames.find(id);
+    return known != key.customNames.end() ? known->second : L"UnknownName_" + std::to_wstring(id);
+}
+
+HRESULT WriteCustom(XmlOut& out, const Key& key, const Item& item)
 {
     const PropertySchema* schema = FindProperty(item.id);
     std::wstring value;
     bool asText = ValueText(item.dataType, item.data, schema && schema->dataType == item.dataType ? schema : nullptr, value);
-    HRESULT hr = out.Start(L"Custom");
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Name", schema ? schema->name : L"UnknownName_" + std::to_wstring(item.id));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"ID", std::to_wstring(item.id));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Value", asText ? value : HexText(item.data));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Type", DataTypeName(item.dataType));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"UserType", UserTypeText(item.userType));
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Attributes", AttributesText(item.attributes));
+    Attributes attributes = {
+        { L"Name", CustomName(key, schema, item.id) },
+        { L"ID", std::to_wstring(item.id) },
+        { L"Value", asText ? value : HexText(item.data) },
+        { L"Type", DataTypeName(item.dataType) },
+        { L"UserType", UserTypeText(item.userType) },
+        { L"Attributes", AttributesText(item.attributes) },
+    };
     // Text the file cannot carry goes as the bytes themselves; IIS never writes this attribute.
-    if (SUCCEEDED(hr) && !asText)
-        hr = out.Attribute(L"ValueEncoding", kHexEncoding);
-    if (SUCCEEDED(hr))
-        hr = out.End();
-    return hr;
+    if (!asText)
+        attributes.emplace_back(L"ValueEncoding", kHexEncoding);
+    HRESULT hr = out.Start(L"Custom");
+    if (FAILED(hr))
+        return hr;
+    hr = out.Attributes(attributes);
+    if (FAILED(hr))
+        return hr;
+    return out.End();
 }
 
 HRESULT WriteKey(XmlOut& out, const Key& key, const KeyPath& path)
 {
     const Item* keyTypeCustom = nullptr;
     std::wstring elementName = KeyElementName(key, path.empty(), keyTypeCustom);
-    HRESULT hr = out.Start(elementName);
-    if (SUCCEEDED(hr))
-        hr = out.Attribute(L"Location", FormatPath(path));
-
+    Attributes attributes = { { L"Location", FormatPath(path) } };
     std::vector<const Item*> customs;
     if (keyTypeCustom)
         customs.push_back(keyTypeCustom);
     for (const Item& item : key.items) {
-        if (FAILED(hr))
-            return hr;
         if (item.id == MD_KEY_TYPE || (item.attributes & METADATA_VOLATILE))
             continue;
         const PropertySchema* schema = FindProperty(item.id);
         std::wstring text;
         if (schema && item.dataType == schema->dataType && item.userType == schema->userType &&
             item.attributes == schema->attributes && ValueText(item.dataType, item.data, schema, text))
-            hr = out.Attribute(schema->name, text);
+            attributes.emplace_back(schema->name, text);
         else
             customs.push_back(&item);
     }
-    for (const auto& attribute : key.unknownAttributes) {
-        if (FAILED(hr))
-            return hr;
+    for (const auto& attribute : key.unknownAttributes)
         if (attribute.first != L"Location" && !FindProperty(attribute.first))
-            hr = out.Attribute(attribute.first, attribute.second);
-    }
+            attributes.push_back(attribute);
+
+    HRESULT hr = out.Start(elementName);
+    if (FAILED(hr))
+        return hr;
+    hr = out.Attributes(attributes);
+    if (FAILED(hr))
+        return hr;
     for (const Item* item : customs) {
+        hr = WriteCustom(out, key, *item);
         if (FAILED(hr))
             return hr;
-        hr = WriteCustom(out, *item);
     }
-    if (SUCCEEDED(hr))
-        hr = out.FullEnd();
-    return hr;
+    return out.FullEnd();
 }
 
 // A key with nothing of its own and keys below it needs no element: their Locations bring it back. So a
@@ -492,8 +687,8 @@ HRESULT WriteKeys(XmlOut& out, const Key& root)
 // refused here: the reader would turn it into U+FFFD, and the next write would keep that for good. So is
 // a NUL, where Wine's reader takes its buffer to end. And the reader gets a line break after the end,
 // which changes nothing in the document but spares Wine's reader its assertion on a file that ends
-// right after the declaration.
-HRESULT ReaderInput(const BYTE* bytes, size_t size, std::vector<BYTE>& input)
+// right after the declaration. text: the same document as UTF-16, for RawTags.
+HRESULT ReaderInput(const BYTE* bytes, size_t size, std::vector<BYTE>& input, std::wstring& text)
 {
     if (size > 0x7FFFFFF0)
         return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
@@ -510,15 +705,22 @@ HRESULT ReaderInput(const BYTE* bytes, size_t size, std::vector<BYTE>& input)
                 return kNotText;
             i += high;
         }
+        text.assign(units.begin(), units.end());
         input.push_back('\n');
         input.push_back(0);
         return S_OK;
     }
-    if (memchr(bytes, 0, size) ||
-        (size && !::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes),
-                                        static_cast<int>(size), nullptr, 0)))
+    if (memchr(bytes, 0, size))
         return kNotText;
     input.push_back('\n');
+    if (!size)
+        return S_OK;
+    const char* utf8 = reinterpret_cast<const char*>(bytes);
+    int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, static_cast<int>(size), nullptr, 0);
+    if (!length)
+        return kNotText;
+    text.resize(length);
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8, static_cast<int>(size), &text[0], length);
     return S_OK;
 }
 
@@ -528,7 +730,8 @@ HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
 {
     tree = Tree();
     std::vector<BYTE> input;
-    HRESULT hr = ReaderInput(bytes, size, input);
+    std::wstring text;
+    HRESULT hr = ReaderInput(bytes, size, input, text);
     if (FAILED(hr))
         return hr;
     ComPtr<IStream> stream;
@@ -539,11 +742,14 @@ HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
     hr = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.GetAddressOf()), nullptr);
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-        FAILED(hr = reader->SetInput(stream.Get())))
+    hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+    if (FAILED(hr))
+        return hr;
+    hr = reader->SetInput(stream.Get());
+    if (FAILED(hr))
         return hr;
 
-    XmlIn in(reader.Get(), input.size());
+    XmlIn in(reader.Get(), input.size(), std::move(text));
     bool sawConfiguration = false;
     for (;;) {
         XmlNodeType type;
@@ -557,7 +763,8 @@ HRESULT ReadMetabase(const BYTE* bytes, size_t size, Tree& tree)
         std::wstring name;
         Attributes attributes;
         bool empty = false;
-        if (FAILED(hr = in.Element(name, attributes, empty)))
+        hr = in.Element(name, attributes, empty);
+        if (FAILED(hr))
             return hr;
         if (name != L"configuration")
             return kNotAMetabase;
@@ -598,32 +805,44 @@ HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
     if (FAILED(hr))
         return hr;
     // The writer lays the file out itself: Wine's refuses whitespace written between elements.
-    if (FAILED(hr = writer->SetOutput(stream.Get())) || FAILED(hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE)) ||
-        FAILED(hr = writer->WriteStartDocument(XmlStandalone_Omit)))
+    hr = writer->SetOutput(stream.Get());
+    if (FAILED(hr))
+        return hr;
+    hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE);
+    if (FAILED(hr))
+        return hr;
+    hr = writer->WriteStartDocument(XmlStandalone_Omit);
+    if (FAILED(hr))
+        return hr;
+    hr = writer->WriteStartElement(nullptr, L"configuration", kNamespace);
+    if (FAILED(hr))
         return hr;
 
     XmlOut out(writer.Get(), escaping.writerEscapes);
-    if (FAILED(hr = writer->WriteStartElement(nullptr, L"configuration", kNamespace)) ||
-        FAILED(hr = out.Start(L"MBProperty")))
+    hr = out.Start(L"MBProperty");
+    if (FAILED(hr))
         return hr;
-    for (const VerbatimElement& element : tree.verbatim)
-        if (FAILED(hr = WriteVerbatim(out, element)))
+    for (const VerbatimElement& element : tree.verbatim) {
+        hr = WriteVerbatim(out, element);
+        if (FAILED(hr))
             return hr;
-    if (FAILED(hr = WriteKeys(out, tree.root)) || FAILED(hr = out.FullEnd()) || FAILED(hr = out.FullEnd()) ||
-        FAILED(hr = writer->WriteEndDocument()) || FAILED(hr = writer->Flush()))
+    }
+    hr = WriteKeys(out, tree.root);
+    if (FAILED(hr))
         return hr;
-
-    STATSTG stat = {};
-    if (FAILED(hr = stream->Stat(&stat, STATFLAG_NONAME)))
+    hr = out.FullEnd();   // MBProperty
+    if (FAILED(hr))
         return hr;
-    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
-    LARGE_INTEGER start = {};
-    ULONG read = 0;
-    if (FAILED(hr = stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
-        FAILED(hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)))
+    hr = out.FullEnd();   // configuration
+    if (FAILED(hr))
         return hr;
-    bytes.resize(read);
-    return S_OK;
+    hr = writer->WriteEndDocument();
+    if (FAILED(hr))
+        return hr;
+    hr = writer->Flush();
+    if (FAILED(hr))
+        return hr;
+    return StreamBytes(stream.Get(), bytes);
 }
 
 } // namespace iisadmin

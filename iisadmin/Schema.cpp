@@ -3,6 +3,8 @@
 #include <iiscnfg.h>
 #include <mddefw.h>
 
+#include <algorithm>
+
 #include <errno.h>
 #include <string.h>
 #include <wchar.h>
@@ -298,12 +300,12 @@ bool ValueText(DWORD dataType, const std::vector<BYTE>& data, const PropertySche
         std::vector<std::wstring> entries;
         if (!MultiStringEntries(data, entries))
             return false;
-        // Only bytes that a reload gives back exactly: an entry that is empty, has spaces at its ends
-        // or two in a row would be split or trimmed differently.
+        // Only bytes that a reload gives back exactly: an entry that is empty or has spaces at its ends
+        // would be dropped or trimmed as layout.
         text.clear();
         for (const std::wstring& entry : entries) {
             if (entry.empty() || entry.front() == L' ' || entry.back() == L' ' ||
-                entry.find(L"  ") != std::wstring::npos || !SurvivesAttribute(entry.c_str(), entry.size()))
+                !SurvivesAttribute(entry.c_str(), entry.size()))
                 return false;
             if (!text.empty())
                 text += L"\n\t\t\t";   // one entry per line, as IIS lays them out
@@ -345,21 +347,14 @@ bool ParseValueText(const std::wstring& text, DWORD dataType, const PropertySche
         AppendUtf16(data, text);
         return true;
     case MULTISZ_METADATA: {
-        // An entry ends at a line break (a parser that keeps them) or at two or more spaces (what
-        // normalisation made of a line break and the tabs after it); the indentation is not part of
-        // the next entry.
-        size_t i = 0;
-        while (i < text.size()) {
-            while (i < text.size() && (text[i] == L' ' || text[i] == L'\t' || text[i] == L'\r' || text[i] == L'\n'))
-                ++i;
-            if (i == text.size())
-                break;
-            size_t start = i;
-            while (i < text.size() && text[i] != L'\r' && text[i] != L'\n' && text[i] != L'\t' &&
-                   !(text[i] == L' ' && (i + 1 == text.size() || text[i + 1] == L' ' || text[i + 1] == L'\t' ||
-                                         text[i + 1] == L'\r' || text[i + 1] == L'\n')))
-                ++i;
-            AppendUtf16(data, text.substr(start, i - start));
+        // One entry per line; the tabs IIS indents the lines after the first with are layout, and so are
+        // blank lines. Spaces inside an entry are its own (C:\Program Files\...).
+        for (size_t start = 0; start < text.size();) {
+            size_t end = std::min(text.find_first_of(L"\r\n", start), text.size());
+            std::wstring entry = Trim(text.substr(start, end - start));
+            if (!entry.empty())
+                AppendUtf16(data, entry);
+            start = end + 1;
         }
         if (data.empty())
             data.push_back(0), data.push_back(0);   // an empty list keeps two NULs, as SetData stores it

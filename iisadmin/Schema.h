@@ -39,12 +39,11 @@ bool ParseUserType(const std::wstring& text, DWORD& userType);
 std::wstring AttributesText(DWORD attributes);
 bool ParseAttributes(const std::wstring& text, DWORD& attributes);
 
-// A value's bytes as the text of an attribute. False when the text could not bring the value back:
-// attribute-value normalisation turns tabs and line breaks into spaces, and some characters cannot
-// appear in XML at all; such values are written as hex instead (HexText).
+// A value's bytes as the text of an attribute. False when the text could not bring the value back: XML
+// makes every line end LF, a multi-string's layout takes blanks at the ends of its entries, and some
+// characters cannot appear in XML at all; such values are written as hex instead (HexText).
 bool ValueText(DWORD dataType, const std::vector<BYTE>& data, const PropertySchema* schema, std::wstring& text);
-// Text back to bytes. A multi-string is split at line breaks, or at the runs of spaces that
-// normalisation left of a line break and its indentation.
+// Text back to bytes. A multi-string has one entry per line, as IIS lays them out.
 bool ParseValueText(const std::wstring& text, DWORD dataType, const PropertySchema* schema, std::vector<BYTE>& data);
 
 std::wstring HexText(const std::vector<BYTE>& data);

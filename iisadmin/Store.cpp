@@ -123,6 +123,12 @@ HRESULT Store::Get(std::shared_ptr<Store>& store)
 
 HRESULT Store::Open(const std::wstring& scope)
 {
+    // The file's lock is a named mutex where the key table's is a word spun on (KeyLocks.cpp): a writer
+    // holds this one for a whole parse, write and replace, which can take seconds while other programs'
+    // handles are waited out. A waiter sleeps in the kernel rather than spinning that long, and the system
+    // hands the mutex on when its holder dies inside. It is taken only when the file has changed or is
+    // written, so its two wine server round trips are paid seldom; the table's guard is taken on every
+    // OpenKey and CloseKey and held for a scan of its slots.
     m_fileMutex.Reset(::CreateMutexW(nullptr, FALSE, (scope + L".file").c_str()));
     if (!m_fileMutex)
         return LastErrorResult();

@@ -120,21 +120,16 @@ def free_port():
         return s.getsockname()[1]
 
 
-def main(argv):
-    if len(argv) not in (4, 5) or (len(argv) == 5 and argv[4] != "--free-ports"):
-        print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
-        return 2
-    export, prefix, runtime = argv[1:4]
-    free_all = len(argv) == 5
-    with open(export, encoding="utf-8") as f:
-        sites = parse_export(f)
-    ports_file = os.path.join(runtime, "ports")
-    served = {}
-    if os.path.exists(ports_file):
-        with open(ports_file) as f:
-            served = {int(a): int(b) for a, b in (line.split() for line in f if line.strip())}
-
-    servers, claimed, report, defaults, listens = [], {}, [], set(), set()
+# Why these rules are not the dialog's (app/SiteAddress.cpp): the dialog only shows the address a binding
+# stands for, and takes any binding as it is written. nginx has to listen on this machine for real, as
+# whatever user runs it: it cannot bind an address the machine does not have, a port another program holds
+# or one below 1024 without the right to, nor match a host header outside its server_name syntax, and two
+# sites cannot both claim one IP:Port:Host. So a binding that cannot be served here is reported and left out
+# (or its port moved), where the dialog would still show its address.
+def plan(sites, prefix, served, free_all):
+    """Which binding of which site nginx serves, on which port: (servers, report). served maps a binding's
+    port to the port serving it; ports not in it yet are added."""
+    servers, claimed, report = [], {}, []
     for number, site in sites.items():
         title = f'site {number} "{site["name"]}"'
         try:
@@ -148,9 +143,6 @@ def main(argv):
         except Unservable as why:
             report.append(f"{title}: not served: {why}")
             continue
-        body = [f"        # {title}"]
-        for d in sorted(dirs, key=lambda d: d[0]):
-            body += location(*d)
         for text, ip, port, host in bindings:
             if (ip, port, host) in claimed:
                 report.append(f'{title}: binding "{text}" not served: site {claimed[(ip, port, host)]} has it')
@@ -165,34 +157,67 @@ def main(argv):
                     report.append(f"{title}: port {port} is {why}: serving it on port {served[port]}")
             listen = f"{ip}:{served[port]}" if ip else str(served[port])
             claimed[(ip, port, host)] = number
-            listens.add(listen)
-            if not host:
-                defaults.add(listen)
-            servers.append([f"    server {{", f"        listen {listen}{'' if host else ' default_server'};",
-                            f'        server_name "{host}";'] + body + ["    }"])
+            servers.append({"title": title, "listen": listen, "host": host, "dirs": dirs})
             urls = " ".join(sorted(d[0] for d in dirs))
             report.append(f'{title}: binding "{text}" on port {served[port]}, serving {urls}')
+    return servers, report
 
+
+def render(servers, run):
+    """nginx.conf's lines for the planned servers, everything of the server kept below run."""
+    blocks = []
+    for server in servers:
+        host = server["host"]
+        body = [f"        # {server['title']}"]
+        for d in sorted(server["dirs"], key=lambda d: d[0]):
+            body += location(*d)
+        blocks.append([f"    server {{", f"        listen {server['listen']}{'' if host else ' default_server'};",
+                       f'        server_name "{host}";'] + body + ["    }"])
     # A port without a binding for any name answers unknown names with 400, as IIS does.
+    listens = {server["listen"] for server in servers}
+    defaults = {server["listen"] for server in servers if not server["host"]}
     for listen in sorted(listens - defaults):
-        servers.append([f"    server {{ listen {listen} default_server; return 400; }}"])
+        blocks.append([f"    server {{ listen {listen} default_server; return 400; }}"])
 
-    run = os.path.abspath(runtime)
     conf = [f"pid {run}/nginx.pid;", f"error_log {run}/logs/error.log;", "events { worker_connections 64; }",
             "http {", f"    access_log {run}/logs/access.log;",
             *(f"    {k}_temp_path {run}/tmp/{k};" for k in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")),
             "    types {", *(f"        {t} {e};" for t, e in TYPES.items()), "    }",
             "    default_type application/octet-stream;", "    autoindex off;", "    absolute_redirect off;",
             "    server_tokens off;"]
-    for server in servers:
-        conf += server
+    for block in blocks:
+        conf += block
     conf.append("}")
+    return conf
+
+
+def write(run, conf, served):
+    """nginx.conf, the ports file and the folders nginx writes to."""
     os.makedirs(os.path.join(run, "logs"), exist_ok=True)
     os.makedirs(os.path.join(run, "tmp"), exist_ok=True)
     with open(os.path.join(run, "nginx.conf"), "w") as f:
         f.write("\n".join(conf) + "\n")
-    with open(ports_file, "w") as f:
+    with open(os.path.join(run, "ports"), "w") as f:
         f.writelines(f"{a} {b}\n" for a, b in sorted(served.items()))
+
+
+def main(argv):
+    if len(argv) not in (4, 5) or (len(argv) == 5 and argv[4] != "--free-ports"):
+        print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
+        return 2
+    export, prefix, runtime = argv[1:4]
+    free_all = len(argv) == 5
+    with open(export, encoding="utf-8") as f:
+        sites = parse_export(f)
+    run = os.path.abspath(runtime)
+    ports_file = os.path.join(run, "ports")
+    served = {}
+    if os.path.exists(ports_file):
+        with open(ports_file) as f:
+            served = {int(a): int(b) for a, b in (line.split() for line in f if line.strip())}
+
+    servers, report = plan(sites, prefix, served, free_all)
+    write(run, render(servers, run), served)
     for line in report or ["no web site in the metabase: nothing to serve"]:
         print("nginx: " + line)
     return 0

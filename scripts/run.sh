@@ -74,7 +74,7 @@ headless_job() {
 docs=
 [ "${1:-}" = --docs ] && docs=1
 zem_install_deps
-zem_configure x64 -DZEM_BUILD_TESTS=ON
+zem_configure x64 -DZEM_BUILD_TESTS=OFF
 zem_log "building ZemWebSetup, the sample package, the IIS stand-in and zemdrive (x64)"
 zem_build x64 --target ZemWebSetup ZemSetup zem_iisadmin mdutil zemdrive
 trap 'zem_nginx_stop "$NGINX_RUN"; zem_stop_wine; zem_stop_xvfb' EXIT

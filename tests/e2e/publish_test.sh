@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # publish_test.sh <x64 build dir> <nginx runtime dir>
-# The main job end to end, in the language LANG gives: a metabase with two good sites (one on :80: whose
-# folder is written with %SystemDrive%, one with a host header on another port) and two nginx cannot
-# serve; the program, started from the installed distribution, publishes into each good site; nginx
-# configured from the metabase serves the download page and the package; a second Install into the
-# existing Zem (answered Yes) serves the new package.
+# The main job end to end, in the language LANG gives: a metabase as IIS 6 writes it, given two good
+# sites (one on :80: whose folder is written with %SystemDrive%, one with a host header on another port)
+# and two nginx cannot serve; the program, started from the installed distribution, publishes into each
+# good site and changes no other value of the store; nginx configured from the metabase serves the
+# download page and the package; a second Install into the existing Zem (answered Yes) serves the new
+# package.
 set -uo pipefail
 X64=$(cd "$1" && pwd)
 NGINX_RUN=$2
@@ -18,6 +19,9 @@ work=$X64/wineprefix/drive_c/zem-e2e/$lang
 dist=$X64/e2e/$lang/dist
 rm -rf "$work" "$dist"
 mkdir -p "$work/site1" "$work/site2"
+iisadmin_tests=$(cd "$(dirname "$0")/../iisadmin" && pwd)
+cp "$iisadmin_tests/iis6_store.xml" "$work/MetaBase.xml"
+store_values() { python3 "$iisadmin_tests/metabase_values.py" "$@"; }
 cmake --install "$X64" --prefix "$dist" >/dev/null || { echo "FAIL: cannot install the distribution"; exit 1; }
 
 failures=0
@@ -63,8 +67,13 @@ check "nginx serves the good sites" serve
 check "the site without a port is reported" grep -q 'site 3 "No port": not served: .*has no port' "$report"
 check "the site outside the prefix is reported" grep -q 'site 4 "Outside": not served: .*outside the Wine prefix' "$report"
 
+before=$(store_values "$work/MetaBase.xml" /LM/W3SVC/1/ROOT/Zem)
 publish 1 'http://[^/:]+/Zem/'
 site1=$link
+check "Install changed no value of the store outside Zem" \
+    diff <(echo "$before") <(store_values "$work/MetaBase.xml" /LM/W3SVC/1/ROOT/Zem)
+check "  ... and the keys IIS 6 wrote hold every value as it wrote them" diff <(store_values "$iisadmin_tests/iis6_store.xml") \
+    <(store_values "$work/MetaBase.xml" /LM/W3SVC/1 /LM/W3SVC/2 /LM/W3SVC/3 /LM/W3SVC/4)
 show=$(zem_mdutil show /LM/W3SVC/1/ROOT/Zem)
 echo "$show"
 for value in 'KeyType .* = "IIsWebVirtualDir"' "Path .* = \"${base//\\/\\\\}\\\\site1\\\\ZemWeb\\\\\"" \
