@@ -24,10 +24,9 @@ protected:
     // The width of a text in the font a fresh device context of the link has.
     int TextWidth(const std::string& text) const
     {
-        HDC hdc = ::GetDC(m_hLink);
+        WindowDCHandle dc = GetWindowDCHandle(m_hLink);
         SIZE size = {};
-        ::GetTextExtentPoint32A(hdc, text.c_str(), static_cast<int>(text.size()), &size);
-        ::ReleaseDC(m_hLink, hdc);
+        ::GetTextExtentPoint32A(dc.Get().hDC, text.c_str(), static_cast<int>(text.size()), &size);
         return size.cx;
     }
 

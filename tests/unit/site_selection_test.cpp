@@ -32,8 +32,8 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     MainDialogRun run([&metabase] {
         struct Served
         {
-            explicit Served(FakeMetabase& m) : registration((::CoInitialize(nullptr), m)) {}
-            ~Served() { ::CoUninitialize(); }
+            explicit Served(FakeMetabase& m) : registration(m) {}
+            ComApartment apartment{ SUCCEEDED(::CoInitialize(nullptr)) };
             FakeAdminBaseRegistration registration;
         };
         return std::make_shared<Served>(metabase);
