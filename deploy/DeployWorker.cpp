@@ -13,7 +13,7 @@
 namespace {
 
 const char kVirtualDirName[] = "Zem";
-const WCHAR kDefaultDocuments[] = L"ZemWeb.htm,default.htm";
+const char kDefaultDocuments[] = "ZemWeb.htm,default.htm";
 
 // A destination that would leave the target folder, by its text or through a link or junction inside
 // it, is refused as a failed copy with this code.
@@ -115,8 +115,7 @@ DWORD CDeployment::Run()
 BOOL CDeployment::CreateVirtualDir()
 {
     Log(Message(IDS_CREATE_VDIR, kVirtualDirName, static_cast<LPCSTR>(m_strFolder)));
-    HRESULT hr = CreateWebVirtualDir(m_request.nSite, AnsiToWide(kVirtualDirName).c_str(),
-                                     AnsiToWide(m_strFolder).c_str(), kDefaultDocuments);
+    HRESULT hr = CreateWebVirtualDir(m_request.nSite, kVirtualDirName, m_strFolder, kDefaultDocuments);
     if (SUCCEEDED(hr))
         return TRUE;
 
