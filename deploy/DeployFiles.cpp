@@ -7,7 +7,6 @@
 #include "resource.h"
 
 #include <stddef.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -36,9 +35,9 @@ std::atomic<unsigned> g_nTempCounter{0};
 // does.
 CString UniqueName(const CString& strFolder, LPCSTR pszKind)
 {
-    char szName[40];
-    snprintf(szName, sizeof(szName), "zem%lx_%x.%s", ::GetCurrentProcessId(), g_nTempCounter++, pszKind);
-    return strFolder + szName;
+    CString strName;
+    strName.Format("zem%lx_%x.%s", ::GetCurrentProcessId(), g_nTempCounter++, pszKind);
+    return strFolder + strName;
 }
 
 DWORD CopyToTemporary(LPCSTR pszSource, const CString& strFolder, CString& strTemp)

@@ -80,7 +80,7 @@ void CString::Format(LPCSTR pszFormat, ...)
     va_end(args);
 }
 
-void CString::Format(UINT nFormatID, ...)
+void CString::FormatCatalogue(UINT nFormatID, ...)
 {
     CString strFormat;
     strFormat.LoadString(nFormatID);

@@ -90,7 +90,7 @@ TEST_F(SiteLink, DoubleClickOnTheTextOpensTheAddress)
 {
     const std::string record = FreshFolder("url") + "opened.txt";
     ::SetEnvironmentVariableA("ZEM_URL_RECORD", record.c_str());
-    const std::string command = "\"" + WideToAnsi(zem::ui::ExeFolder().c_str()) + "url_recorder.exe\" \"%1\"";
+    const std::string command = "\"" + std::string(WideToAnsi(zem::ui::ExeFolder().c_str())) + "url_recorder.exe\" \"%1\"";
     char szOld[1024] = {};
     LONG cbOld = sizeof(szOld);
     const bool hadOld = ::RegQueryValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", szOld, &cbOld) == ERROR_SUCCESS;

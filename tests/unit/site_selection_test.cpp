@@ -78,7 +78,7 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
 
 TEST(StartUp, ProposesThePackageBesideTheProgramOnlyWhenItIsThere)
 {
-    const std::string package = WideToAnsi(zem::ui::ExeFolder().c_str()) + Msg(IDS_PACKAGE_FILE_NAME);
+    const std::string package = std::string(WideToAnsi(zem::ui::ExeFolder().c_str())) + Msg(IDS_PACKAGE_FILE_NAME);
     ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(package.c_str())) << "left over: " << package;
     {
         MainDialogRun run;

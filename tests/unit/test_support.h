@@ -39,7 +39,7 @@ std::string Msg(UINT nID, Args... args)
     return std::string(str);
 }
 
-inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code); }
+inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code).GetString(); }
 
 inline void RemoveTree(const std::string& path) { zem::tools::RemoveTree(AnsiToWide(path.c_str())); }
 
