@@ -39,6 +39,6 @@ CString FormatSiteUrl(const CString& strHost, const CString& strPort, const CStr
     if (strPort != "80")
         strName += ":" + strPort;
     CString strUrl;
-    strUrl.Format("http://%s/Zem/", static_cast<LPCSTR>(strName));
+    strUrl.Format("http://%s/Zem/", strName.GetString());
     return strUrl;
 }

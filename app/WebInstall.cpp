@@ -2,30 +2,7 @@
 
 #include "WebInstallDlg.h"
 
-#include <ole2.h>
-
-namespace {
-
-// The UI thread's apartment, for as long as the dialog lives. The shell's folder browser requires one;
-// and with it, the metabase routines' own initialisation on this thread is a count, not a new
-// apartment built and torn down for every site read.
-class COleApartment
-{
-public:
-    COleApartment() : m_hr(::OleInitialize(nullptr)) {}
-    ~COleApartment()
-    {
-        if (SUCCEEDED(m_hr))
-            ::OleUninitialize();
-    }
-    COleApartment(const COleApartment&) = delete;
-    COleApartment& operator=(const COleApartment&) = delete;
-
-private:
-    HRESULT m_hr;
-};
-
-} // namespace
+#include "UniqueHandle.h"
 
 BEGIN_MESSAGE_MAP(CWebInstallApp, CWinApp)
     ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
@@ -38,7 +15,10 @@ BOOL CWebInstallApp::InitInstance()
     AfxEnableControlContainer();
     Enable3dControls();
 
-    COleApartment apartment;
+    // The UI thread's apartment, for as long as the dialog lives. The shell's folder browser requires one;
+    // and with it, the metabase routines' own initialisation on this thread is a count, not a new
+    // apartment built and torn down for every site read.
+    OleApartment apartment(SUCCEEDED(::OleInitialize(nullptr)));
     CWebInstallDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();

@@ -16,7 +16,7 @@ namespace {
 
 CString AnsiText(LPCWSTR pszWide)
 {
-    return CString(WideToAnsi(pszWide).c_str());
+    return WideToAnsi(pszWide);
 }
 
 // The target folder proposed for a site: its root folder, a backslash and "ZemWeb", whatever the root
@@ -242,7 +242,7 @@ void CWebInstallDlg::OnOK()
     {
         CString strText;
         if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
-            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage).c_str());
+            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage));
         else
             strText.LoadString(refusal.nMessageID);
         AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
@@ -264,7 +264,7 @@ void CWebInstallDlg::OnOK()
     if (dwError != ERROR_SUCCESS)
     {
         GetDlgItem(IDOK)->EnableWindow(TRUE);
-        AfxMessageBox(SystemErrorText(dwError).c_str(), MB_OK | MB_ICONSTOP);
+        AfxMessageBox(SystemErrorText(dwError), MB_OK | MB_ICONSTOP);
     }
 }
 

@@ -11,21 +11,6 @@ namespace {
 // the classic common controls, which refuse a larger record; lpReserved came with version 6 only.
 const UINT kToolInfoSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
 
-// A device context of a window, released with its owner.
-class CWindowDCHandle
-{
-public:
-    explicit CWindowDCHandle(HWND hWnd) : m_hWnd(hWnd), m_hDC(::GetDC(hWnd)) {}
-    CWindowDCHandle(const CWindowDCHandle&) = delete;
-    CWindowDCHandle& operator=(const CWindowDCHandle&) = delete;
-    ~CWindowDCHandle() { if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC); }
-    HDC Get() const { return m_hDC; }
-
-private:
-    HWND m_hWnd;
-    HDC m_hDC;
-};
-
 } // namespace
 
 #ifndef _WIN64
@@ -87,9 +72,9 @@ BOOL CSiteLinkEdit::HitTestText(CPoint point) const
     CRect rect;
     {
         // Measured afresh each time in the font a new device context of the window has.
-        CWindowDCHandle dc(m_hWnd);
+        WindowDCHandle dc = GetWindowDCHandle(m_hWnd);
         GetWindowRect(&rect);
-        ::DrawTextA(dc.Get(), strText, strText.GetLength(), &rect, DT_CALCRECT);
+        ::DrawTextA(dc.Get().hDC, strText, strText.GetLength(), &rect, DT_CALCRECT);
     }
     ScreenToClient(&rect);
     return point.x <= rect.right;

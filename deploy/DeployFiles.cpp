@@ -1,12 +1,12 @@
 #include "DeployFiles.h"
 
 #include "MbcsPath.h"
+#include "MetabaseErrors.h"
 #include "Text.h"
 #include "UniqueHandle.h"
 #include "resource.h"
 
 #include <stddef.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -35,9 +35,9 @@ std::atomic<unsigned> g_nTempCounter{0};
 // does.
 CString UniqueName(const CString& strFolder, LPCSTR pszKind)
 {
-    char szName[40];
-    snprintf(szName, sizeof(szName), "zem%lx_%x.%s", ::GetCurrentProcessId(), g_nTempCounter++, pszKind);
-    return strFolder + szName;
+    CString strName;
+    strName.Format("zem%lx_%x.%s", ::GetCurrentProcessId(), g_nTempCounter++, pszKind);
+    return strFolder + strName;
 }
 
 DWORD CopyToTemporary(LPCSTR pszSource, const CString& strFolder, CString& strTemp)
@@ -221,12 +221,12 @@ BOOL IsResolvedInside(const std::wstring& strFolder, const std::wstring& strRoot
 
 UINT VirtualDirErrorID(HRESULT hr)
 {
-    switch (static_cast<DWORD>(hr))
+    switch (hr)
     {
-    case 0x80070003: return IDS_ERR_PATH_NOT_FOUND;
-    case 0x80070005: return IDS_ERR_ACCESS_DENIED;
-    case 0x80070094: return IDS_ERR_PATH_BUSY;
-    case 0x800700B7: return IDS_ERR_ALREADY_EXISTS;
+    case HR_PATH_NOT_FOUND: return IDS_ERR_PATH_NOT_FOUND;
+    case HR_ACCESS_DENIED: return IDS_ERR_ACCESS_DENIED;
+    case HR_PATH_BUSY: return IDS_ERR_PATH_BUSY;
+    case HR_ALREADY_EXISTS: return IDS_ERR_ALREADY_EXISTS;
     default: return 0;
     }
 }

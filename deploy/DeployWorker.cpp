@@ -13,14 +13,14 @@
 namespace {
 
 const char kVirtualDirName[] = "Zem";
-const WCHAR kDefaultDocuments[] = L"ZemWeb.htm,default.htm";
+const char kDefaultDocuments[] = "ZemWeb.htm,default.htm";
 
 // A destination that would leave the target folder, by its text or through a link or junction inside
 // it, is refused as a failed copy with this code.
 const DWORD kOutsideTarget = ERROR_BAD_PATHNAME;
 
 template <typename... Args>
-CString Message(UINT nID, Args... args)
+CString Message(UINT nID, const Args&... args)
 {
     CString str;
     str.Format(nID, args...);
@@ -48,19 +48,19 @@ private:
     const CString& m_strFolder = m_request.strFolder;
     std::wstring m_strResolvedTarget;
     LPCSTR m_pszWorkFolder = nullptr;
-    std::map<std::string, BOOL> m_preparedFolders;   // folder below the target: whether it lies inside it
+    std::map<CString, BOOL> m_preparedFolders;   // folder below the target: whether it lies inside it
     int m_nFailures = 0;
 };
 
 DWORD CDeployment::Run()
 {
     m_events.Progress(0);
-    Log(Message(IDS_CREATE_ROOT, static_cast<LPCSTR>(m_strFolder)));
+    Log(Message(IDS_CREATE_ROOT, m_strFolder));
     if (!CreateDirectoryTree(m_strFolder))
     {
-        Log(Message(IDS_CANNOT_CREATE_DIR, static_cast<LPCSTR>(m_strFolder)));
+        Log(Message(IDS_CANNOT_CREATE_DIR, m_strFolder));
         if (!m_events.IsStopRequested())
-            m_events.ShowVerdict(Message(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_strFolder).c_str()), MB_OK);
+            m_events.ShowVerdict(Message(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_strFolder)), MB_OK);
         return 0;
     }
     m_strResolvedTarget = ResolvedFolder(m_strFolder);
@@ -114,19 +114,18 @@ DWORD CDeployment::Run()
 
 BOOL CDeployment::CreateVirtualDir()
 {
-    Log(Message(IDS_CREATE_VDIR, kVirtualDirName, static_cast<LPCSTR>(m_strFolder)));
-    HRESULT hr = CreateWebVirtualDir(m_request.nSite, AnsiToWide(kVirtualDirName).c_str(),
-                                     AnsiToWide(m_strFolder).c_str(), kDefaultDocuments);
+    Log(Message(IDS_CREATE_VDIR, kVirtualDirName, m_strFolder));
+    HRESULT hr = CreateWebVirtualDir(m_request.nSite, kVirtualDirName, m_strFolder, kDefaultDocuments);
     if (SUCCEEDED(hr))
         return TRUE;
 
     CString strError;
     if (UINT nErrorID = VirtualDirErrorID(hr))
         strError.LoadString(nErrorID);
-    Log(Message(IDS_VDIR_FAILED_LOG, kVirtualDirName, static_cast<int>(hr), static_cast<LPCSTR>(strError)));
+    Log(Message(IDS_VDIR_FAILED_LOG, kVirtualDirName, static_cast<int>(hr), strError));
     if (m_events.IsStopRequested())
         return FALSE;
-    return m_events.AskYesNo(Message(IDS_VDIR_FAILED_ASK, static_cast<int>(hr), static_cast<LPCSTR>(strError)));
+    return m_events.AskYesNo(Message(IDS_VDIR_FAILED_ASK, static_cast<int>(hr), strError));
 }
 
 UINT CDeployment::ReadEntryCount()
@@ -136,9 +135,9 @@ UINT CDeployment::ReadEntryCount()
     if (nBounded != nCount)
     {
         // No catalogue sentence says this, so the key, both numbers and the system's word for it.
-        CString strText = SystemErrorText(ERROR_INVALID_DATA).c_str();
+        CString strText = SystemErrorText(ERROR_INVALID_DATA);
         CString strLine;
-        strLine.Format("FilesCount=%u > %u: %s", nCount, nBounded, static_cast<LPCSTR>(strText.TrimRight()));
+        strLine.Format("FilesCount=%u > %u: %s", nCount, nBounded, strText.TrimRight().GetString());
         Log(strLine);
     }
     return nBounded;
@@ -181,14 +180,14 @@ BOOL CDeployment::PrepareFolder(const CString& strFolder)
     {
         if (*p != '\\' && *p != '/')
             continue;
-        std::string prefix(pszFolder, p + 1);
-        auto it = m_preparedFolders.find(prefix);
+        CString strPrefix(pszFolder, static_cast<int>(p + 1 - pszFolder));
+        auto it = m_preparedFolders.find(strPrefix);
         if (it == m_preparedFolders.end())
         {
-            ::CreateDirectoryA(prefix.c_str(), nullptr);
-            std::wstring strResolved = ResolvedFolder(prefix.c_str());
+            ::CreateDirectoryA(strPrefix, nullptr);
+            std::wstring strResolved = ResolvedFolder(strPrefix);
             BOOL bInside = IsResolvedInside(strResolved, m_strResolvedTarget);
-            it = m_preparedFolders.emplace(prefix, bInside).first;
+            it = m_preparedFolders.emplace(strPrefix, bInside).first;
         }
         if (!it->second)
             return FALSE;
@@ -206,7 +205,7 @@ void CDeployment::CopyLogged(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmpty
 void CDeployment::LogFailure(DWORD dwError)
 {
     CString strLine;
-    strLine.Format("Error[%d]: %s", static_cast<int>(dwError), SystemErrorText(dwError).c_str());
+    strLine.Format("Error[%d]: %s", static_cast<int>(dwError), SystemErrorText(dwError).GetString());
     Log(strLine);
     ++m_nFailures;
 }

@@ -2,7 +2,6 @@
 
 #include "MbcsPath.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <map>
@@ -17,7 +16,7 @@ bool IsSeparator(char ch)
     return ch == '\\' || ch == '/';
 }
 
-bool HasNonAsciiKey(const std::map<std::string, std::string>& values)
+bool HasNonAsciiKey(const std::map<std::string, CString>& values)
 {
     for (const auto& entry : values)
         for (char ch : entry.first)
@@ -40,11 +39,12 @@ UINT BoundFilesCount(UINT nCount)
 
 CString ReadListEntry(LPCSTR pszListFile, UINT nEntry)
 {
-    char szKey[16];
-    snprintf(szKey, sizeof(szKey), "File%d", static_cast<int>(nEntry));
-    char szValue[LIST_ENTRY_MAX + 1] = {};
-    ::GetPrivateProfileStringA(kSection, szKey, "", szValue, sizeof(szValue), pszListFile);
-    return CString(szValue);
+    CString strKey;
+    strKey.Format("File%d", static_cast<int>(nEntry));
+    CString strValue;
+    ::GetPrivateProfileStringA(kSection, strKey, "", strValue.GetBuffer(LIST_ENTRY_MAX + 1), LIST_ENTRY_MAX + 1, pszListFile);
+    strValue.ReleaseBuffer();
+    return strValue;
 }
 
 std::vector<CString> ReadListEntries(LPCSTR pszListFile, UINT nCount)
@@ -64,14 +64,14 @@ std::vector<CString> ReadListEntries(LPCSTR pszListFile, UINT nCount)
     }
     // "key=value" lines, keys and values trimmed by the reader; the first line of a key counts, its case
     // aside, as for the single reads.
-    std::map<std::string, std::string> values;
+    std::map<std::string, CString> values;
     for (const char* p = section.c_str(); *p; p += strlen(p) + 1)
     {
         const char* pEquals = strchr(p, '=');
         std::string key(p, pEquals ? pEquals : p + strlen(p));
         for (char& ch : key)
             ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + ('a' - 'A') : ch);
-        values.emplace(key, pEquals ? pEquals + 1 : "");
+        values.emplace(key, CString(pEquals ? pEquals + 1 : ""));
     }
 
     const bool bAsciiKeys = !HasNonAsciiKey(values);
@@ -79,16 +79,15 @@ std::vector<CString> ReadListEntries(LPCSTR pszListFile, UINT nCount)
     entries.reserve(nCount);
     for (UINT i = 1; i <= nCount; ++i)
     {
-        char szKey[16];
-        snprintf(szKey, sizeof(szKey), "file%d", static_cast<int>(i));
-        auto it = values.find(szKey);
-        const std::string value = it == values.end() ? std::string() : it->second;
+        auto it = values.find("file" + std::to_string(static_cast<int>(i)));
+        const CString strValue = it == values.end() ? CString() : it->second;
         // The single read takes quotation marks off a value and cuts it in its own way; a value it could
         // treat so is read that way instead, and so is every entry when a key is not plain ASCII, whose
         // case the reader may fold differently.
-        bool bPlain = value.size() <= LIST_ENTRY_MAX && (value.empty() || (value[0] != '"' && value[0] != '\''));
+        bool bPlain = strValue.GetLength() <= LIST_ENTRY_MAX &&
+                      (strValue.IsEmpty() || (strValue.GetAt(0) != '"' && strValue.GetAt(0) != '\''));
         if (bPlain && bAsciiKeys)
-            entries.push_back(CString(value.c_str()));
+            entries.push_back(strValue);
         else
             entries.push_back(ReadListEntry(pszListFile, i));
     }

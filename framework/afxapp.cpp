@@ -134,6 +134,29 @@ HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR)
     return AfxGetResourceHandle();
 }
 
+// With the resource handles, not with the rest of CString: the text comes from the module the
+// application's resources are in.
+BOOL CString::LoadString(UINT nID)
+{
+    // With a zero buffer size LoadStringW hands out the resource's own text and its length, so a
+    // string of any length converts whole.
+    const WCHAR* pwsz = nullptr;
+    int cch = ::LoadStringW(AfxFindResourceHandle(MAKEINTRESOURCEA((nID >> 4) + 1), RT_STRING), nID,
+                            reinterpret_cast<LPWSTR>(&pwsz), 0);
+    m_str.clear();
+    if (cch <= 0 || !pwsz)
+        return FALSE;
+    // No look-alikes: a character the code page lacks shows as the default character, as in every
+    // other conversion of the program (a UTF-8 code page takes no flags and loses nothing).
+    const DWORD dwFlags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int cb = ::WideCharToMultiByte(CP_ACP, dwFlags, pwsz, cch, nullptr, 0, nullptr, nullptr);
+    if (cb <= 0)
+        return FALSE;
+    m_str.resize(static_cast<size_t>(cb));
+    ::WideCharToMultiByte(CP_ACP, dwFlags, pwsz, cch, &m_str[0], cb, nullptr, nullptr);
+    return TRUE;
+}
+
 void AfxEnableControlContainer()
 {
     // The dialogs here host only system controls, never ActiveX controls, so there is no control

@@ -5,6 +5,23 @@
 #include <windows.h>
 #include <stdarg.h>
 #include <string>
+#include <type_traits>
+
+// Marks a printf-style function: the compiler checks a literal format against its arguments. The
+// framework formats with the C library's own routines (_vsnprintf), whose rules ms_printf describes.
+#define AFX_PRINTF_FORMAT(nFormatIndex, nFirstArg) __attribute__((format(ms_printf, nFormatIndex, nFirstArg)))
+
+class CString;
+
+// An argument on its way to a format the compiler cannot see (one from the string catalogue): a CString
+// goes as its text, and any other object is refused here, since "..." would hand printf its bytes.
+template <typename T>
+T AfxFormatArg(T arg)
+{
+    static_assert(!std::is_class<T>::value, "only numbers, pointers and CString can be formatted");
+    return arg;
+}
+LPCSTR AfxFormatArg(const CString& str);
 
 class CString
 {
@@ -34,9 +51,14 @@ public:
     // leaves the text empty and returns FALSE.
     BOOL LoadString(UINT nID);
 
-    void Format(LPCSTR pszFormat, ...);
-    void Format(UINT nFormatID, ...);
-    void FormatV(LPCSTR pszFormat, va_list args);
+    void Format(LPCSTR pszFormat, ...) AFX_PRINTF_FORMAT(2, 3);
+    // The format is catalogue string nFormatID.
+    template <typename... Args>
+    void Format(UINT nFormatID, const Args&... args)
+    {
+        FormatCatalogue(nFormatID, AfxFormatArg(args)...);
+    }
+    void FormatV(LPCSTR pszFormat, va_list args) AFX_PRINTF_FORMAT(2, 0);
 
     CString& Trim();
     CString& TrimLeft();
@@ -55,8 +77,12 @@ public:
     void ReleaseBuffer(int nNewLength = -1);
 
 private:
+    void FormatCatalogue(UINT nFormatID, ...);
+
     std::string m_str;
 };
+
+inline LPCSTR AfxFormatArg(const CString& str) { return str; }
 
 CString operator+(const CString& a, const CString& b);
 CString operator+(const CString& a, LPCSTR b);

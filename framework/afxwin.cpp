@@ -1,5 +1,7 @@
 #include "afxwin.h"
 
+#include "afximpl.h"
+
 #include <map>
 #include <memory>
 
@@ -14,21 +16,12 @@ struct ThreadState
     HHOOK hHookCbt = nullptr;
     MSG lastSentMsg = {};       // the message being dispatched, for CWnd::Default
     std::map<HWND, std::unique_ptr<CWnd>> tempWnds;
-    std::map<HMENU, std::unique_ptr<CMenu>> tempMenus;
 };
 
 ThreadState& State()
 {
     thread_local ThreadState state;
     return state;
-}
-
-// Temporary objects live as long as their handle is valid; dead ones are dropped whenever a new one is made.
-template <class Map, class IsAlive>
-void PruneTemporaries(Map& map, IsAlive isAlive)
-{
-    for (auto it = map.begin(); it != map.end();)
-        it = isAlive(it->first) ? std::next(it) : map.erase(it);
 }
 
 } // namespace
@@ -99,7 +92,7 @@ CWnd* CWnd::FromHandle(HWND hWnd)
     auto it = temps.find(hWnd);
     if (it != temps.end())
         return it->second.get();
-    PruneTemporaries(temps, [](HWND h) { return ::IsWindow(h) != FALSE; });
+    AfxPruneTemporaries(temps, [](HWND h) { return ::IsWindow(h) != FALSE; });
     auto pWnd = std::make_unique<CWnd>();
     pWnd->m_hWnd = hWnd;   // not attached: the window does not know this object
     return temps.emplace(hWnd, std::move(pWnd)).first->second.get();
@@ -385,84 +378,4 @@ BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
     CDataExchange dx(this, bSaveAndValidate);
     DoDataExchange(&dx);
     return TRUE;
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Controls
-
-BOOL CEdit::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
-{
-    return CWnd::Create("EDIT", nullptr, dwStyle, rect, pParentWnd, nID);
-}
-
-void CEdit::SetSel(int nStartChar, int nEndChar, BOOL bNoScroll)
-{
-    SendMessage(EM_SETSEL, static_cast<WPARAM>(nStartChar), nEndChar);
-    if (!bNoScroll)
-        SendMessage(EM_SCROLLCARET);
-}
-
-void CEdit::ReplaceSel(LPCSTR lpszNewText, BOOL bCanUndo)
-{
-    SendMessage(EM_REPLACESEL, static_cast<WPARAM>(bCanUndo), reinterpret_cast<LPARAM>(lpszNewText));
-}
-
-void CEdit::SetLimitText(UINT nMax) { SendMessage(EM_SETLIMITTEXT, nMax); }
-UINT CEdit::GetLimitText() const { return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT)); }
-
-// ---------------------------------------------------------------------------------------------------------
-// Graphics and menus
-
-BOOL CGdiObject::Attach(HGDIOBJ hObject)
-{
-    if (!hObject || m_hObject)
-        return FALSE;
-    m_hObject = hObject;
-    return TRUE;
-}
-
-HGDIOBJ CGdiObject::Detach()
-{
-    HGDIOBJ hObject = m_hObject;
-    m_hObject = nullptr;
-    return hObject;
-}
-
-BOOL CGdiObject::DeleteObject()
-{
-    return m_hObject && ::DeleteObject(Detach());
-}
-
-COLORREF CDC::SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
-int CDC::SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
-int CDC::DrawText(const CString& str, LPRECT lpRect, UINT nFormat) { return ::DrawTextA(m_hDC, str, str.GetLength(), lpRect, nFormat); }
-BOOL CDC::DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
-
-CPaintDC::CPaintDC(CWnd* pWnd) : m_ps(), m_hWnd(pWnd->m_hWnd)
-{
-    m_hDC = ::BeginPaint(m_hWnd, &m_ps);
-}
-
-CPaintDC::~CPaintDC()
-{
-    ::EndPaint(m_hWnd, &m_ps);
-}
-
-CMenu* CMenu::FromHandle(HMENU hMenu)
-{
-    if (!hMenu)
-        return nullptr;
-    auto& temps = State().tempMenus;
-    auto it = temps.find(hMenu);
-    if (it != temps.end())
-        return it->second.get();
-    PruneTemporaries(temps, [](HMENU h) { return ::IsMenu(h) != FALSE; });
-    auto pMenu = std::make_unique<CMenu>();
-    pMenu->m_hMenu = hMenu;
-    return temps.emplace(hMenu, std::move(pMenu)).first->second.get();
-}
-
-BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
-{
-    return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
 }

@@ -4,25 +4,30 @@
 
 #include <string.h>
 
+#include <algorithm>
+#include <new>
+
 namespace {
 
 // Bytes a read accepts, terminator(s) included.
 const DWORD kWorkBufferBytes = SITE_VALUE_CCH * sizeof(WCHAR);
 
-// Reads one value into the shared work buffer and, when it succeeds, copies its first string to pszOut.
+// Reads one value into the shared work buffer and, when it succeeds, copies its first string to pszOut:
+// up to and including the first zero unit (for a multi-string value that is its first string), at most
+// SITE_VALUE_CCH units with the terminator.
 HRESULT ReadValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszRelPath, DWORD dwIdentifier,
-                  DWORD dwAttributes, WCHAR (&work)[SITE_VALUE_CCH], LPWSTR pszOut)
+                  DWORD dwAttributes, std::vector<BYTE>& work, LPWSTR pszOut)
 {
-    METADATA_RECORD record = MetadataRecord(dwIdentifier, dwAttributes, IIS_MD_UT_SERVER, ALL_METADATA, work, kWorkBufferBytes);
-    DWORD dwRequired = 0;
-    HRESULT hr = pAdminBase->GetData(hKey, pszRelPath, &record, &dwRequired);
+    work.resize(kWorkBufferBytes);   // within the room reserved at the start: nothing to allocate
+    HRESULT hr = GetMetadata(pAdminBase, hKey, pszRelPath,
+                             MetadataRecord(dwIdentifier, dwAttributes, IIS_MD_UT_SERVER, ALL_METADATA), work,
+                             kWorkBufferBytes);
     if (FAILED(hr))
         return hr;
-    // Up to and including the first zero unit: for a multi-string value that is its first string. The
-    // work buffer's last unit is kept zero, so the copy ends inside both buffers.
-    work[SITE_VALUE_CCH - 1] = L'\0';
-    size_t cch = wcslen(work);
-    memcpy(pszOut, work, (cch + 1) * sizeof(WCHAR));
+    const WCHAR* pText = reinterpret_cast<const WCHAR*>(work.data());
+    size_t cch = wcsnlen(pText, std::min<size_t>(work.size() / sizeof(WCHAR), SITE_VALUE_CCH - 1));
+    memcpy(pszOut, pText, cch * sizeof(WCHAR));
+    pszOut[cch] = L'\0';
     return hr;
 }
 
@@ -30,17 +35,22 @@ HRESULT ReadValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszRe
 
 HRESULT QuerySiteInfo(int nSite, LPWSTR pszDescription, LPWSTR pszRootPath, LPWSTR pszBinding)
 {
-    WCHAR work[SITE_VALUE_CCH] = {};
-
-    CMetabaseConnection admin;
-    HRESULT hr = admin.Open();
-    if (FAILED(hr))
-        return hr;
+    // The room for every read, taken before anything is asked of the metabase.
+    std::vector<BYTE> work;
+    try
+    {
+        work.reserve(kWorkBufferBytes);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return E_OUTOFMEMORY;
+    }
 
     WCHAR szSiteKey[SITE_KEY_PATH_CCH];
     BuildSiteKeyPath(nSite, szSiteKey);
-    CMetabaseKey key(admin.Get());
-    hr = key.Open(METADATA_MASTER_ROOT_HANDLE, szSiteKey, METADATA_PERMISSION_READ, 1000);
+    CMetabaseConnection admin;
+    CMetabaseKey key;
+    HRESULT hr = admin.Open(szSiteKey, METADATA_PERMISSION_READ, key);
     if (FAILED(hr))
         return hr;
 

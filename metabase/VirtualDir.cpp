@@ -1,6 +1,7 @@
 #include "VirtualDir.h"
 
 #include "MetabaseConnection.h"
+#include "Text.h"
 
 #include <new>
 #include <string>
@@ -8,78 +9,72 @@
 namespace {
 
 const DWORD kReadWrite = METADATA_PERMISSION_READ | METADATA_PERMISSION_WRITE;
-const DWORD kTimeoutMs = 1000;
 
 // Writes one value of the new virtual directory on the opened key itself.
 HRESULT SetValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, DWORD dwDataType,
-                 const void* pData, DWORD cbData)
+                 std::vector<BYTE>& data)
 {
-    METADATA_RECORD record = MetadataRecord(dwIdentifier, METADATA_INHERIT, IIS_MD_UT_FILE, dwDataType,
-                                            const_cast<void*>(pData), cbData);
+    METADATA_RECORD record = MetadataRecord(dwIdentifier, METADATA_INHERIT, IIS_MD_UT_FILE, dwDataType, data.data(),
+                                            static_cast<DWORD>(data.size()));
     return pAdminBase->SetData(hKey, L"/", &record);
-}
-
-HRESULT SetString(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdentifier, LPCWSTR pszValue)
-{
-    return SetValue(pAdminBase, hKey, dwIdentifier, STRING_METADATA, pszValue,
-                    static_cast<DWORD>((wcslen(pszValue) + 1) * sizeof(WCHAR)));
 }
 
 } // namespace
 
-HRESULT CreateWebVirtualDir(int nSite, LPCWSTR pszName, LPCWSTR pszPath, LPCWSTR pszDefaultDocs)
+HRESULT CreateWebVirtualDir(int nSite, LPCSTR pszName, LPCSTR pszPath, LPCSTR pszDefaultDocs)
 {
-    CMetabaseConnection admin;
-    HRESULT hr = admin.Open();
-    if (FAILED(hr))
-        return hr;
-    IMSAdminBaseW* pAdminBase = admin.Get();
-
-    // The name has no length limit, so the paths are built in allocated strings; running out of memory
-    // is a result like any other, not an exception leaving the routine.
-    std::wstring rootPath, dirPath;
+    // The name has no length limit, so the paths and values are built in allocated memory, before anything
+    // is asked of the metabase; running out of memory is a result like any other, not an exception leaving
+    // the routine.
+    std::wstring strName, rootPath, dirPath;
+    std::vector<BYTE> path, keyType, access, docs;
     try
     {
         WCHAR szSiteKey[SITE_KEY_PATH_CCH];
         BuildSiteKeyPath(nSite, szSiteKey);
+        strName = AnsiToWide(pszName);
         rootPath = std::wstring(szSiteKey) + L"/ROOT";
-        dirPath = rootPath + L"/" + pszName;
+        dirPath = rootPath + L"/" + strName;
+        path = StringBytes(AnsiToWide(pszPath));
+        keyType = StringBytes(L"IIsWebVirtualDir");
+        access = DwordBytes(MD_ACCESS_READ);
+        if (pszDefaultDocs)
+            docs = StringBytes(AnsiToWide(pszDefaultDocs));
     }
     catch (const std::bad_alloc&)
     {
         return E_OUTOFMEMORY;
     }
 
-    {
-        CMetabaseKey root(pAdminBase);
-        hr = root.Open(METADATA_MASTER_ROOT_HANDLE, rootPath.c_str(), kReadWrite, kTimeoutMs);
-        if (FAILED(hr))
-            return hr;
-        hr = pAdminBase->AddKey(root.Handle(), pszName);
-        if (FAILED(hr))
-            return hr;
-        hr = root.Close();
-        if (FAILED(hr))
-            return hr;
-    }
+    CMetabaseConnection admin;
+    CMetabaseKey root;
+    HRESULT hr = admin.Open(rootPath.c_str(), kReadWrite, root);
+    if (FAILED(hr))
+        return hr;
+    IMSAdminBaseW* pAdminBase = admin.Get();
+    hr = pAdminBase->AddKey(root.Handle(), strName.c_str());
+    if (FAILED(hr))
+        return hr;
+    hr = root.Close();
+    if (FAILED(hr))
+        return hr;
 
-    CMetabaseKey dir(pAdminBase);
-    hr = dir.Open(METADATA_MASTER_ROOT_HANDLE, dirPath.c_str(), kReadWrite, kTimeoutMs);
+    CMetabaseKey dir;
+    hr = dir.Open(pAdminBase, METADATA_MASTER_ROOT_HANDLE, dirPath.c_str(), kReadWrite);
     if (FAILED(hr))
         return hr;
-    hr = SetString(pAdminBase, dir.Handle(), MD_VR_PATH, pszPath);
+    hr = SetValue(pAdminBase, dir.Handle(), MD_VR_PATH, STRING_METADATA, path);
     if (FAILED(hr))
         return hr;
-    hr = SetString(pAdminBase, dir.Handle(), MD_KEY_TYPE, L"IIsWebVirtualDir");
+    hr = SetValue(pAdminBase, dir.Handle(), MD_KEY_TYPE, STRING_METADATA, keyType);
     if (FAILED(hr))
         return hr;
-    const DWORD dwAccess = MD_ACCESS_READ;
-    hr = SetValue(pAdminBase, dir.Handle(), MD_ACCESS_PERM, DWORD_METADATA, &dwAccess, sizeof(dwAccess));
+    hr = SetValue(pAdminBase, dir.Handle(), MD_ACCESS_PERM, DWORD_METADATA, access);
     if (FAILED(hr))
         return hr;
     if (pszDefaultDocs)
     {
-        hr = SetString(pAdminBase, dir.Handle(), MD_DEFAULT_LOAD_FILE, pszDefaultDocs);
+        hr = SetValue(pAdminBase, dir.Handle(), MD_DEFAULT_LOAD_FILE, STRING_METADATA, docs);
         if (FAILED(hr))
             return hr;
     }

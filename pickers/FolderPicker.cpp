@@ -10,8 +10,6 @@
 #include <wrl/client.h>
 #include <string.h>
 
-#include <string>
-
 namespace {
 
 const char kZemWeb[] = "ZemWeb";
@@ -25,25 +23,27 @@ int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM, LPARAM lpData)
     return 0;
 }
 
-BOOL AppendZemWebFolder(char (&szPath)[MAX_PATH + 1])
+BOOL AppendZemWebFolder(CString& strPath)
 {
-    if (_mbsstr(reinterpret_cast<const unsigned char*>(szPath), reinterpret_cast<const unsigned char*>(kZemWeb)))
+    if (_mbsstr(reinterpret_cast<const unsigned char*>(strPath.GetString()), reinterpret_cast<const unsigned char*>(kZemWeb)))
         return TRUE;
-    const char* pSlash = FindLastCharMbcs(szPath, '\\');
+    const char* pSlash = FindLastCharMbcs(strPath, '\\');
     const bool bSeparator = pSlash && pSlash[1] != '\0';
-    size_t cb = strlen(szPath) + (bSeparator ? 1 : 0) + strlen(kZemWeb);
+    size_t cb = static_cast<size_t>(strPath.GetLength()) + (bSeparator ? 1 : 0) + strlen(kZemWeb);
     if (cb >= MAX_PATH)
         return FALSE;
     if (bSeparator)
-        strcat(szPath, "\\");
-    strcat(szPath, kZemWeb);
+        strPath += '\\';
+    strPath += kZemWeb;
     return TRUE;
 }
 
 void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
 {
-    char szStart[MAX_PATH + 1] = {};
-    ::GetDlgItemTextA(pDlg->m_hWnd, nFieldID, szStart, sizeof(szStart));
+    // The browser starts from at most MAX_PATH bytes of the field.
+    CString strStart;
+    ::GetDlgItemTextA(pDlg->m_hWnd, nFieldID, strStart.GetBuffer(MAX_PATH + 1), MAX_PATH + 1);
+    strStart.ReleaseBuffer();
 
     // The shell's allocator is the task allocator, so the item below is freed as task memory; without an
     // allocator the shell cannot be asked at all.
@@ -53,14 +53,14 @@ void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
 
     CString strTitle;
     strTitle.LoadString(IDS_SELECT_FOLDER_TITLE);
-    char szPath[MAX_PATH + 1] = {};
+    CString strDisplayName;
     BROWSEINFOA bi = {};
     bi.hwndOwner = pDlg->m_hWnd;
-    bi.pszDisplayName = szPath;
+    bi.pszDisplayName = strDisplayName.GetBuffer(MAX_PATH);
     bi.lpszTitle = strTitle;
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
     bi.lpfn = &BrowseFolderCallback;
-    bi.lParam = reinterpret_cast<LPARAM>(szStart);
+    bi.lParam = reinterpret_cast<LPARAM>(strStart.GetString());
     TaskMemory item(::SHBrowseForFolderA(&bi));
     if (!item)
         return;
@@ -71,11 +71,8 @@ void BrowseForWebFolder(CWnd* pDlg, int nFieldID)
     if (!::SHGetPathFromIDListW(static_cast<LPCITEMIDLIST>(item.Get()), szWide))
         return;
     bool bExact = false;
-    std::string path = WideToAnsi(szWide, &bExact);
-    if (!bExact || path.size() >= sizeof(szPath))
+    CString strPath = WideToAnsi(szWide, &bExact);
+    if (!bExact || strPath.GetLength() > MAX_PATH || !AppendZemWebFolder(strPath))
         return;
-    memcpy(szPath, path.c_str(), path.size() + 1);
-    if (!AppendZemWebFolder(szPath))
-        return;
-    ::SetDlgItemTextA(pDlg->m_hWnd, nFieldID, szPath);
+    ::SetDlgItemTextA(pDlg->m_hWnd, nFieldID, strPath);
 }

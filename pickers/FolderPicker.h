@@ -9,7 +9,7 @@ int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lp
 // Makes a chosen folder the target folder: unchanged when it contains "ZemWeb" anywhere (case-sensitive),
 // else "ZemWeb" after a backslash, the backslash left out when the path already ends in one or has none
 // at all. FALSE, with the path unchanged, when the result would not fit in MAX_PATH bytes.
-BOOL AppendZemWebFolder(char (&szPath)[MAX_PATH + 1]);
+BOOL AppendZemWebFolder(CString& strPath);
 
 // Opens the browser modal to pDlg, starting at the folder that field nFieldID names, and puts the chosen
 // folder, made the target folder, into that field. Cancel, a choice without a file-system path or one too

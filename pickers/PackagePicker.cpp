@@ -3,7 +3,6 @@
 #include "resource.h"
 
 #include <stddef.h>
-#include <stdio.h>
 #include <string.h>
 
 #ifndef _WIN64
@@ -19,14 +18,11 @@ namespace {
 // they do not fit into cb bytes together with the NUL that ends the list.
 size_t WriteFilter(char* pszFilter, size_t cb, LPCSTR pszAllFiles, LPCSTR pszPackage)
 {
-    char szAll[PACKAGE_FILTER_BUFFER];
-    char szPackage[PACKAGE_FILTER_BUFFER];
-    int cbAll = snprintf(szAll, sizeof(szAll), "%s(*.*)", pszAllFiles);
-    int cbPackage = snprintf(szPackage, sizeof(szPackage), "%s(.exe)", pszPackage);
-    if (cbAll < 0 || cbPackage < 0 || static_cast<size_t>(cbAll) >= sizeof(szAll) ||
-        static_cast<size_t>(cbPackage) >= sizeof(szPackage))
+    const CString strAll = CString(pszAllFiles) + "(*.*)";
+    const CString strPackage = CString(pszPackage) + "(.exe)";
+    if (strAll.GetLength() >= PACKAGE_FILTER_BUFFER || strPackage.GetLength() >= PACKAGE_FILTER_BUFFER)
         return 0;
-    const char* parts[] = { szAll, "*.*", szPackage, "*.exe" };
+    const char* parts[] = { strAll, "*.*", strPackage, "*.exe" };
     size_t cbTotal = 1;
     for (const char* part : parts)
         cbTotal += strlen(part) + 1;
@@ -67,10 +63,10 @@ void BrowseForPackage(CWnd* pDlg, int nFieldID)
     memset(&ofn, 0, sizeof(ofn));
     ofn.lStructSize = OpenFileNameSize(::GetVersion());
 
-    char szFile[MAX_PATH] = {};
-    CString strName;
-    strName.LoadString(IDS_PACKAGE_FILE_NAME);
-    lstrcpynA(szFile, strName, sizeof(szFile));
+    // The dialog starts with the package's usual name and leaves the chosen path in its place.
+    CString strFile;
+    strFile.LoadString(IDS_PACKAGE_FILE_NAME);
+    strFile = strFile.Left(MAX_PATH - 1);
 
     CString strAllFiles, strPackage, strTitle;
     strAllFiles.LoadString(IDS_ALL_FILES);
@@ -82,10 +78,13 @@ void BrowseForPackage(CWnd* pDlg, int nFieldID)
     ofn.hwndOwner = pDlg->m_hWnd;
     ofn.lpstrFilter = szFilter;
     ofn.nFilterIndex = 2;
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = sizeof(szFile);
+    ofn.lpstrFile = strFile.GetBuffer(MAX_PATH);
+    ofn.nMaxFile = MAX_PATH;
     ofn.lpstrTitle = strTitle;
     ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     if (::GetOpenFileNameA(&ofn) == TRUE)
-        ::SetDlgItemTextA(pDlg->m_hWnd, nFieldID, szFile);
+    {
+        strFile.ReleaseBuffer();
+        ::SetDlgItemTextA(pDlg->m_hWnd, nFieldID, strFile);
+    }
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "UniqueHandle.h"
+
 #include <string>
 
 namespace zem::tools {
@@ -24,21 +26,19 @@ public:
     ~MdutilProcess()
     {
         if (m_process)
-            Stop(), ::CloseHandle(m_process);
-        if (m_read)
-            ::CloseHandle(m_read);
+            Stop();
     }
     bool Start(const std::wstring& arguments)
     {
         SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
-        HANDLE write = nullptr;
-        if (!::CreatePipe(&m_read, &write, &inherit, 0))
+        KernelHandle write;
+        if (!::CreatePipe(m_read.Put(), write.Put(), &inherit, 0))
             return false;
-        ::SetHandleInformation(m_read, HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(m_read.Get(), HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = write;
+        startup.hStdOutput = startup.hStdError = write.Get();
         wchar_t self[MAX_PATH];
         std::wstring folder(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
         std::wstring command = L"\"" + folder.substr(0, folder.find_last_of(L'\\')) + L"\\mdutil.exe\" " + arguments;
@@ -47,9 +47,9 @@ public:
         // prefix's server running.
         BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
                                         nullptr, &startup, &info);
-        ::CloseHandle(write);
-        if (started)
-            ::CloseHandle(info.hThread), m_process = info.hProcess;
+        write.Reset();
+        KernelHandle thread(info.hThread);
+        m_process.Reset(info.hProcess);
         return started;
     }
     // Reads its output until a line starts with prefix; false when it ended first.
@@ -63,10 +63,10 @@ public:
     // Kills it unless it has ended; true when it was still running.
     bool Stop()
     {
-        if (::WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0)
+        if (::WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0)
             return false;
-        ::TerminateProcess(m_process, 0xDEAD);
-        ::WaitForSingleObject(m_process, INFINITE);
+        ::TerminateProcess(m_process.Get(), 0xDEAD);
+        ::WaitForSingleObject(m_process.Get(), INFINITE);
         return true;
     }
     // Reads its output as it comes (a talkative child never blocks on a full pipe) until it ends; past
@@ -75,12 +75,12 @@ public:
     {
         ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
         for (DWORD available = 0, code = 0xFFFFFFFF;;) {
-            if (::PeekNamedPipe(m_read, nullptr, 0, nullptr, &available, nullptr) && available) {
+            if (::PeekNamedPipe(m_read.Get(), nullptr, 0, nullptr, &available, nullptr) && available) {
                 ReadSome();
-            } else if (::WaitForSingleObject(m_process, 5) == WAIT_OBJECT_0) {
+            } else if (::WaitForSingleObject(m_process.Get(), 5) == WAIT_OBJECT_0) {
                 while (ReadSome()) {
                 }
-                ::GetExitCodeProcess(m_process, &code);
+                ::GetExitCodeProcess(m_process.Get(), &code);
                 return code;
             } else if (::GetTickCount64() > deadline) {
                 Stop();
@@ -95,13 +95,13 @@ private:
     {
         char buffer[512];
         DWORD got = 0;
-        if (!::ReadFile(m_read, buffer, sizeof buffer, &got, nullptr) || !got)
+        if (!::ReadFile(m_read.Get(), buffer, sizeof buffer, &got, nullptr) || !got)
             return false;
         m_output.append(buffer, got);
         return true;
     }
-    HANDLE m_process = nullptr;
-    HANDLE m_read = nullptr;
+    KernelHandle m_process;
+    KernelHandle m_read;
 };
 
 // exitCode stays 0xFFFFFFFF when the process could not start or had to be ended.

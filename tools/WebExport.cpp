@@ -1,6 +1,6 @@
 #include "WebExport.h"
 
-#include <iiscnfg.h>
+#include "MetabaseConnection.h"
 
 #include <vector>
 
@@ -14,26 +14,12 @@ HRESULT ReadValue(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring&
                   std::vector<BYTE>& data)
 {
     data.resize(256);
-    for (;;) {
-        METADATA_RECORD record = {};
-        record.dwMDIdentifier = id;
-        record.dwMDAttributes = inherit ? METADATA_INHERIT : METADATA_NO_ATTRIBUTES;
-        record.dwMDUserType = ALL_METADATA;
-        record.dwMDDataType = ALL_METADATA;
-        record.dwMDDataLen = static_cast<DWORD>(data.size());
-        record.pbMDData = data.data();
-        DWORD required = 0;
-        HRESULT hr = admin->GetData(key, path.c_str(), &record, &required);
-        if (hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) {
-            data.resize(required);
-            continue;
-        }
-        if (SUCCEEDED(hr)) {
-            data.resize(record.dwMDDataLen);
-            data.resize(data.size() + sizeof(wchar_t), 0);   // a terminator even for a malformed string
-        }
-        return hr;
-    }
+    HRESULT hr = GetMetadata(admin, key, path.c_str(),
+                             MetadataRecord(id, inherit ? METADATA_INHERIT : METADATA_NO_ATTRIBUTES, ALL_METADATA,
+                                            ALL_METADATA), data);
+    if (SUCCEEDED(hr))
+        data.resize(data.size() + sizeof(wchar_t), 0);   // a terminator even for a malformed string
+    return hr;
 }
 
 // The value as one field: strings as they are, a list's entries one per element, numbers in decimal.
@@ -43,7 +29,7 @@ HRESULT Field(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& pat
     entries.clear();
     std::vector<BYTE> data;
     HRESULT hr = ReadValue(admin, key, path, id, inherit, data);
-    if (hr == static_cast<HRESULT>(MD_ERROR_DATA_NOT_FOUND))
+    if (hr == HR_MD_DATA_NOT_FOUND)
         return S_FALSE;
     if (FAILED(hr))
         return hr;
@@ -115,7 +101,7 @@ HRESULT WalkKeys(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& 
         std::vector<std::wstring> children;
         for (DWORD index = 0;; ++index) {
             hr = admin->EnumKeys(key, path.c_str(), name, index);
-            if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS))
+            if (hr == HR_NO_MORE_ITEMS)
                 break;
             if (FAILED(hr)) {
                 failed = path;
@@ -130,18 +116,19 @@ HRESULT WalkKeys(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& 
 
 HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step)
 {
-    METADATA_HANDLE service = 0;
-    HRESULT hr = admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, kService, METADATA_PERMISSION_READ, timeoutMs, &service);
-    if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+    CMetabaseKey serviceKey;
+    HRESULT hr = serviceKey.Open(admin, METADATA_MASTER_ROOT_HANDLE, kService, METADATA_PERMISSION_READ, timeoutMs);
+    if (hr == HR_PATH_NOT_FOUND)
         return S_OK;   // no web service: nothing to serve
     if (FAILED(hr)) {
         step = L"OpenKey " + std::wstring(kService);
         return hr;
     }
+    const METADATA_HANDLE service = serviceKey.Handle();
     wchar_t name[METADATA_MAX_NAME_LEN];
     for (DWORD index = 0; SUCCEEDED(hr); ++index) {
         hr = admin->EnumKeys(service, L"", name, index);
-        if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS)) {
+        if (hr == HR_NO_MORE_ITEMS) {
             hr = S_OK;
             break;
         }
@@ -168,10 +155,10 @@ HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std:
         }, failed);
         if (!failed.empty())
             step = L"EnumKeys " + std::wstring(kService) + L"/" + failed;
-        if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        if (hr == HR_PATH_NOT_FOUND)
             hr = S_OK;   // a site without ROOT serves nothing, as IIS
     }
-    HRESULT closed = admin->CloseKey(service);
+    HRESULT closed = serviceKey.Close();
     return FAILED(hr) ? hr : closed;
 }
 

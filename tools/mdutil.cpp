@@ -1,15 +1,8 @@
 // mdutil: the metabase from the command line, through the admin base object like any other client
 // (never through the file), for people and for tests that need "another IIS management program".
-#include <initguid.h>   // defines the admin base object's class and interface ids in this unit
-
+#include "MetabaseConnection.h"
 #include "Schema.h"
 #include "WebExport.h"
-
-#include <windows.h>
-#include <iadmw.h>
-#include <iiscnfg.h>
-#include <objbase.h>
-#include <wrl/client.h>
 
 #include <string>
 #include <vector>
@@ -74,8 +67,8 @@ std::wstring Describe(HRESULT hr)
 {
     struct Named { HRESULT hr; const wchar_t* text; };
     static const Named kMetabaseErrors[] = {
-        { static_cast<HRESULT>(MD_ERROR_DATA_NOT_FOUND), L"The data is not in the metabase." },
-        { static_cast<HRESULT>(MD_ERROR_CANNOT_REMOVE_SECURE_ATTRIBUTE), L"The secure attribute cannot be removed." },
+        { HR_MD_DATA_NOT_FOUND, L"The data is not in the metabase." },
+        { HR_MD_CANNOT_REMOVE_SECURE_ATTRIBUTE, L"The secure attribute cannot be removed." },
     };
     for (const Named& named : kMetabaseErrors)
         if (named.hr == hr)
@@ -83,13 +76,13 @@ std::wstring Describe(HRESULT hr)
     wchar_t* text = nullptr;
     DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    LocalMemory owner(text);
     std::wstring message;
     if (length) {
         message.assign(text, length);
         while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
             message.pop_back();
     }
-    ::LocalFree(text);
     return message;
 }
 
@@ -102,72 +95,20 @@ int Refused(const std::wstring& what, HRESULT hr)
     return kExitRefused;
 }
 
-// A key opened for the length of one command. Close reports whether the change was written out.
-class OpenedKey
+// A key opened for the length of one command, from the metabase root.
+HRESULT OpenKey(CMetabaseKey& key, IMSAdminBaseW* admin, const std::wstring& path, DWORD access, DWORD timeoutMs)
 {
-public:
-    explicit OpenedKey(IMSAdminBaseW* admin) : m_admin(admin) {}
-    OpenedKey(const OpenedKey&) = delete;
-    OpenedKey& operator=(const OpenedKey&) = delete;
-    ~OpenedKey() { Close(); }
-
-    HRESULT Open(const std::wstring& path, DWORD access, DWORD timeoutMs)
-    {
-        HRESULT hr = m_admin->OpenKey(METADATA_MASTER_ROOT_HANDLE, path.c_str(), access, timeoutMs, &m_handle);
-        m_open = SUCCEEDED(hr);
-        return hr;
-    }
-    HRESULT Close()
-    {
-        if (!m_open)
-            return S_OK;
-        m_open = false;
-        return m_admin->CloseKey(m_handle);
-    }
-    METADATA_HANDLE Handle() const { return m_handle; }
-
-private:
-    IMSAdminBaseW* m_admin;
-    METADATA_HANDLE m_handle = 0;
-    bool m_open = false;
-};
+    return key.Open(admin, METADATA_MASTER_ROOT_HANDLE, path.c_str(), access, timeoutMs);
+}
 
 // Sets a property with the identifier, data type, user type and attributes the schema gives it.
 HRESULT SetProperty(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& path, DWORD id,
                     const std::vector<BYTE>& data)
 {
     const PropertySchema* schema = FindProperty(id);
-    METADATA_RECORD record = {};
-    record.dwMDIdentifier = id;
-    record.dwMDAttributes = schema->attributes;
-    record.dwMDUserType = schema->userType;
-    record.dwMDDataType = schema->dataType;
-    record.dwMDDataLen = static_cast<DWORD>(data.size());
-    record.pbMDData = const_cast<BYTE*>(data.data());
+    METADATA_RECORD record = MetadataRecord(id, schema->attributes, schema->userType, schema->dataType,
+                                            const_cast<BYTE*>(data.data()), static_cast<DWORD>(data.size()));
     return admin->SetData(key, path.c_str(), &record);
-}
-
-std::vector<BYTE> StringData(const std::wstring& text)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
-}
-
-std::vector<BYTE> MultiStringData(const std::vector<std::wstring>& entries)
-{
-    std::vector<BYTE> data;
-    for (const std::wstring& entry : entries) {
-        std::vector<BYTE> bytes = StringData(entry);
-        data.insert(data.end(), bytes.begin(), bytes.end());
-    }
-    data.resize(data.size() + sizeof(wchar_t), 0);
-    return data;
-}
-
-std::vector<BYTE> DwordData(DWORD value)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&value);
-    return std::vector<BYTE>(bytes, bytes + sizeof value);
 }
 
 bool ParseUnsigned(const wchar_t* text, DWORD& value)
@@ -184,18 +125,19 @@ bool ParseUnsigned(const wchar_t* text, DWORD& value)
 
 // Opens path for writing, or the nearest of its ancestors that exists, with the rest of the path
 // relative to it.
-HRESULT OpenNearest(OpenedKey& key, const std::wstring& path, DWORD timeoutMs, std::wstring& rest)
+HRESULT OpenNearest(CMetabaseKey& key, IMSAdminBaseW* admin, const std::wstring& path, DWORD timeoutMs,
+                    std::wstring& rest)
 {
     std::wstring base = path;
     rest.clear();
     for (;;) {
         size_t slash = base.find_last_of(L'/');
         if (slash == std::wstring::npos || slash == 0)
-            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+            return HR_PATH_NOT_FOUND;
         rest = base.substr(slash + 1) + (rest.empty() ? L"" : L"/" + rest);
         base.resize(slash);
-        HRESULT hr = key.Open(base, METADATA_PERMISSION_WRITE, timeoutMs);
-        if (hr != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        HRESULT hr = OpenKey(key, admin, base, METADATA_PERMISSION_WRITE, timeoutMs);
+        if (hr != HR_PATH_NOT_FOUND)
             return hr;
     }
 }
@@ -214,21 +156,21 @@ int AddSite(IMSAdminBaseW* admin, DWORD timeoutMs, const std::vector<std::wstrin
     const std::wstring site = std::to_wstring(number);
     const std::wstring root = site + L"/ROOT";
 
-    OpenedKey key(admin);
-    HRESULT hr = key.Open(service, METADATA_PERMISSION_WRITE, timeoutMs);
-    if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    CMetabaseKey key;
+    HRESULT hr = OpenKey(key, admin, service, METADATA_PERMISSION_WRITE, timeoutMs);
+    if (hr == HR_PATH_NOT_FOUND) {
         // The first site of a fresh metabase brings the web service key with it.
-        OpenedKey computer(admin);
-        if (FAILED(hr = computer.Open(L"/LM", METADATA_PERMISSION_WRITE, timeoutMs)))
+        CMetabaseKey computer;
+        if (FAILED(hr = OpenKey(computer, admin, L"/LM", METADATA_PERMISSION_WRITE, timeoutMs)))
             return Refused(L"OpenKey /LM", hr);
         hr = admin->AddKey(computer.Handle(), L"W3SVC");
         if (SUCCEEDED(hr))
-            hr = SetProperty(admin, computer.Handle(), L"W3SVC", MD_KEY_TYPE, StringData(L"IIsWebService"));
-        if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
+            hr = SetProperty(admin, computer.Handle(), L"W3SVC", MD_KEY_TYPE, StringBytes(L"IIsWebService"));
+        if (FAILED(hr) && hr != HR_ALREADY_EXISTS)
             return Refused(L"adding " + service, hr);
         if (FAILED(hr = computer.Close()))
             return Refused(L"CloseKey /LM", hr);
-        hr = key.Open(service, METADATA_PERMISSION_WRITE, timeoutMs);
+        hr = OpenKey(key, admin, service, METADATA_PERMISSION_WRITE, timeoutMs);
     }
     if (FAILED(hr))
         return Refused(L"OpenKey " + service, hr);
@@ -239,12 +181,12 @@ int AddSite(IMSAdminBaseW* admin, DWORD timeoutMs, const std::vector<std::wstrin
         return Refused(L"AddKey " + service + L"/" + site, hr);
     struct Step { const std::wstring* path; DWORD id; std::vector<BYTE> data; };
     const Step steps[] = {
-        { &site, MD_KEY_TYPE, StringData(L"IIsWebServer") },
-        { &site, MD_SERVER_COMMENT, StringData(description) },
-        { &site, MD_SERVER_BINDINGS, MultiStringData(bindings) },
-        { &root, MD_KEY_TYPE, StringData(L"IIsWebVirtualDir") },
-        { &root, MD_VR_PATH, StringData(folder) },
-        { &root, MD_ACCESS_PERM, DwordData(MD_ACCESS_READ | MD_ACCESS_SCRIPT) },
+        { &site, MD_KEY_TYPE, StringBytes(L"IIsWebServer") },
+        { &site, MD_SERVER_COMMENT, StringBytes(description) },
+        { &site, MD_SERVER_BINDINGS, MultiStringBytes(bindings) },
+        { &root, MD_KEY_TYPE, StringBytes(L"IIsWebVirtualDir") },
+        { &root, MD_VR_PATH, StringBytes(folder) },
+        { &root, MD_ACCESS_PERM, DwordBytes(MD_ACCESS_READ | MD_ACCESS_SCRIPT) },
     };
     if (FAILED(hr = admin->AddKey(h, root.c_str())))
         return Refused(L"AddKey " + service + L"/" + root, hr);
@@ -259,9 +201,9 @@ int AddSite(IMSAdminBaseW* admin, DWORD timeoutMs, const std::vector<std::wstrin
 
 int AddKeyCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 {
-    OpenedKey key(admin);
+    CMetabaseKey key;
     std::wstring rest;
-    HRESULT hr = OpenNearest(key, path, timeoutMs, rest);
+    HRESULT hr = OpenNearest(key, admin, path, timeoutMs, rest);
     if (FAILED(hr))
         return Refused(L"OpenKey (parent of " + path + L")", hr);
     if (FAILED(hr = admin->AddKey(key.Handle(), rest.c_str())))
@@ -279,9 +221,9 @@ int DeleteCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& pat
         Err(L"mdutil: delete needs a key below the root, such as /LM/W3SVC/2\n");
         return kExitUsage;
     }
-    OpenedKey parent(admin);
+    CMetabaseKey parent;
     std::wstring parentPath = slash ? path.substr(0, slash) : L"/";
-    HRESULT hr = parent.Open(parentPath, METADATA_PERMISSION_WRITE, timeoutMs);
+    HRESULT hr = OpenKey(parent, admin, parentPath, METADATA_PERMISSION_WRITE, timeoutMs);
     if (FAILED(hr))
         return Refused(L"OpenKey " + parentPath, hr);
     if (FAILED(hr = admin->DeleteKey(parent.Handle(), path.substr(slash + 1).c_str())))
@@ -323,8 +265,8 @@ std::wstring DisplayValue(DWORD dataType, const std::vector<BYTE>& data, const P
 
 int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 {
-    OpenedKey key(admin);
-    HRESULT hr = key.Open(path, METADATA_PERMISSION_READ, timeoutMs);
+    CMetabaseKey key;
+    HRESULT hr = OpenKey(key, admin, path, METADATA_PERMISSION_READ, timeoutMs);
     if (FAILED(hr))
         return Refused(L"OpenKey " + path, hr);
     Out(path + L"\n");
@@ -335,11 +277,11 @@ int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
         record.pbMDData = buffer.data();
         DWORD required = 0;
         hr = admin->EnumData(key.Handle(), nullptr, &record, index, &required);
-        if (hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) {
+        if (hr == HR_INSUFFICIENT_BUFFER) {
             buffer.resize(required);
             continue;
         }
-        if (hr == HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS))
+        if (hr == HR_NO_MORE_ITEMS)
             break;
         if (FAILED(hr))
             return Refused(L"EnumData " + path, hr);
@@ -360,8 +302,8 @@ int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 
 int TreeCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 {
-    OpenedKey key(admin);
-    HRESULT hr = key.Open(path, METADATA_PERMISSION_READ, timeoutMs);
+    CMetabaseKey key;
+    HRESULT hr = OpenKey(key, admin, path, METADATA_PERMISSION_READ, timeoutMs);
     if (FAILED(hr))
         return Refused(L"OpenKey " + path, hr);
     Out(path + L"\n");
@@ -387,8 +329,8 @@ int HoldCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::vector<std::ws
         return kExitUsage;
     }
     DWORD access = args.size() == 3 ? METADATA_PERMISSION_READ : METADATA_PERMISSION_WRITE;
-    OpenedKey key(admin);
-    HRESULT hr = key.Open(args[0], access, timeoutMs);
+    CMetabaseKey key;
+    HRESULT hr = OpenKey(key, admin, args[0], access, timeoutMs);
     if (FAILED(hr))
         return Refused(L"OpenKey " + args[0], hr);
     Out(L"holding " + args[0] + L"\n");
@@ -425,8 +367,7 @@ int Run(int argc, wchar_t** argv)
     }
 
     ComPtr<IMSAdminBaseW> admin;
-    HRESULT hr = ::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
-                                    reinterpret_cast<void**>(admin.GetAddressOf()));
+    HRESULT hr = CreateAdminBase(admin);
     if (FAILED(hr))
         return Refused(L"creating the IIS Admin Base Object", hr);
     if (command == L"add-site")
@@ -454,9 +395,6 @@ int Run(int argc, wchar_t** argv)
 int wmain(int argc, wchar_t** argv)
 {
     // A free-threaded apartment: the object is created in-process whatever its threading model says.
-    bool initialized = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    int status = Run(argc, argv);
-    if (initialized)
-        ::CoUninitialize();
-    return status;
+    ComApartment apartment(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    return Run(argc, argv);
 }

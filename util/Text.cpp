@@ -15,7 +15,7 @@ std::wstring AnsiToWide(const char* pszText)
     return text;
 }
 
-std::string WideToAnsi(const wchar_t* pszText, bool* pbExact)
+CString WideToAnsi(const wchar_t* pszText, bool* pbExact)
 {
     if (pbExact)
         *pbExact = true;
@@ -28,32 +28,32 @@ std::string WideToAnsi(const wchar_t* pszText, bool* pbExact)
     LPBOOL pbDefaultUsed = bUtf8 ? nullptr : &bDefaultUsed;
     int cb = pszText ? ::WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, nullptr, 0, nullptr, nullptr) : 0;
     if (cb <= 1)
-        return std::string();
-    std::string text(static_cast<size_t>(cb), '\0');
-    ::WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, &text[0], cb, nullptr, pbDefaultUsed);
-    text.resize(static_cast<size_t>(cb - 1));
+        return CString();
+    CString text;
+    ::WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, text.GetBuffer(cb), cb, nullptr, pbDefaultUsed);
+    text.ReleaseBuffer(cb - 1);
     if (pbExact)
         *pbExact = !bDefaultUsed;
     return text;
 }
 
-std::string SystemErrorText(DWORD dwError)
+CString SystemErrorText(DWORD dwError)
 {
     char* pszText = nullptr;
     DWORD cch = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
                                  nullptr, dwError, 0, reinterpret_cast<LPSTR>(&pszText), 0, nullptr);
     LocalMemory owner(pszText);
-    return cch && pszText ? std::string(pszText, cch) : std::string();
+    return cch && pszText ? CString(pszText, static_cast<int>(cch)) : CString();
 }
 
-std::string QuoteForMessage(const char* pszText, size_t cbMax)
+CString QuoteForMessage(const char* pszText, size_t cbMax)
 {
     if (!pszText)
-        return std::string();
+        return CString();
     if (strlen(pszText) <= cbMax)
         return pszText;
     const char* pEnd = pszText;
     for (const char* p = pszText; *p && static_cast<size_t>(::CharNextA(p) - pszText) <= cbMax; p = ::CharNextA(p))
         pEnd = ::CharNextA(p);
-    return std::string(pszText, pEnd) + "...";
+    return CString(pszText, static_cast<int>(pEnd - pszText)) + "...";
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <ole2.h>
 
 template <typename Traits>
 class UniqueHandle
@@ -37,6 +38,12 @@ public:
         m_h = Traits::Invalid();
         return h;
     }
+    // For a function that hands out a handle through a pointer: the one held is given back first.
+    Type* Put()
+    {
+        Reset();
+        return &m_h;
+    }
 
 private:
     Type m_h = Traits::Invalid();
@@ -49,7 +56,7 @@ struct KernelHandleTraits
     static void Close(HANDLE h) { ::CloseHandle(h); }
 };
 
-// CreateFile and FindFirstFile-style calls report failure with INVALID_HANDLE_VALUE, not null.
+// CreateFile reports failure with INVALID_HANDLE_VALUE, not null.
 struct FileHandleTraits
 {
     using Type = HANDLE;
@@ -88,9 +95,54 @@ struct TaskMemoryTraits
     static void Close(void* p) { ::CoTaskMemFree(p); }
 };
 
+// FindFirstFile's search, which only FindClose ends.
+struct FindHandleTraits
+{
+    using Type = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { ::FindClose(h); }
+};
+
+// A window's device context from GetDC: ReleaseDC needs the window it came from, so the handle is the pair.
+// A context is none when it has no DC, whichever window was asked.
+struct WindowDC
+{
+    HWND hWnd;
+    HDC hDC;
+    bool operator!=(const WindowDC& other) const { return hDC != other.hDC; }
+};
+struct WindowDCTraits
+{
+    using Type = WindowDC;
+    static WindowDC Invalid() { return { nullptr, nullptr }; }
+    static void Close(WindowDC dc) { ::ReleaseDC(dc.hWnd, dc.hDC); }
+};
+
+// Whether this thread's CoInitialize (or OleInitialize) succeeded, so that it is balanced exactly once; a
+// thread already in another apartment is refused, and uninitialising there would undo its owner's work.
+struct ComApartmentTraits
+{
+    using Type = bool;
+    static bool Invalid() { return false; }
+    static void Close(bool) { ::CoUninitialize(); }
+};
+struct OleApartmentTraits
+{
+    using Type = bool;
+    static bool Invalid() { return false; }
+    static void Close(bool) { ::OleUninitialize(); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using MappedView = UniqueHandle<MappedViewTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 using OwnedWindow = UniqueHandle<WindowTraits>;
 using TaskMemory = UniqueHandle<TaskMemoryTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
+using WindowDCHandle = UniqueHandle<WindowDCTraits>;
+using ComApartment = UniqueHandle<ComApartmentTraits>;
+using OleApartment = UniqueHandle<OleApartmentTraits>;
+
+// The context of hWnd (the screen's for null), released with its owner.
+inline WindowDCHandle GetWindowDCHandle(HWND hWnd) { return WindowDCHandle({ hWnd, ::GetDC(hWnd) }); }

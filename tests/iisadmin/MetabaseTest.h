@@ -2,13 +2,9 @@
 // which child processes inherit), connections, record helpers, and mdutil as another process.
 #pragma once
 
-#include <windows.h>
-#include <iadmw.h>
-#include <iiscnfg.h>
-#include <wrl/client.h>
-
 #include <gtest/gtest.h>
 
+#include "MetabaseConnection.h"
 #include "Mdutil.h"
 
 #include <atomic>
@@ -25,13 +21,6 @@ using zem::tools::MdutilProcess;
 using zem::tools::ProcessResult;
 using zem::tools::RunMdutil;
 
-const HRESULT kPathNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-const HRESULT kAlreadyExists = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
-const HRESULT kPathBusy = HRESULT_FROM_WIN32(ERROR_PATH_BUSY);
-const HRESULT kInvalidHandle = HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE);
-const HRESULT kInsufficientBuffer = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-const HRESULT kNoMoreItems = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
-const HRESULT kDataNotFound = static_cast<HRESULT>(MD_ERROR_DATA_NOT_FOUND);
 const DWORD R = METADATA_PERMISSION_READ;
 const DWORD W = METADATA_PERMISSION_WRITE;
 const BYTE kSentinel = 0xCD;
@@ -41,21 +30,6 @@ inline std::wstring Hr(HRESULT hr)   // "0x80070003", for failure messages
     wchar_t text[16];
     wsprintfW(text, L"0x%08lX", static_cast<unsigned long>(hr));
     return text;
-}
-
-// The bytes of values as SetData and GetData carry them.
-inline std::vector<BYTE> Bytes(const void* p, size_t size)
-{
-    return std::vector<BYTE>(static_cast<const BYTE*>(p), static_cast<const BYTE*>(p) + size);
-}
-inline std::vector<BYTE> Str(const std::wstring& text) { return Bytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
-inline std::vector<BYTE> Dword(DWORD value) { return Bytes(&value, sizeof value); }
-inline std::vector<BYTE> Multi(const std::vector<std::wstring>& entries)
-{
-    std::wstring joined;
-    for (const std::wstring& entry : entries)
-        joined += entry + L'\0';
-    return Str(joined);
 }
 
 struct Value
@@ -88,8 +62,7 @@ protected:
     ComPtr<IMSAdminBaseW> Connect()
     {
         ComPtr<IMSAdminBaseW> admin;
-        HRESULT hr = ::CoCreateInstance(CLSID_MSAdminBase_W, nullptr, CLSCTX_ALL, IID_IMSAdminBase_W,
-                                        reinterpret_cast<void**>(admin.GetAddressOf()));
+        HRESULT hr = CreateAdminBase(admin);
         EXPECT_EQ(S_OK, hr) << "CoCreateInstance " << Hr(hr);
         return admin;
     }
@@ -107,11 +80,11 @@ protected:
         METADATA_HANDLE lm;
         ASSERT_EQ(S_OK, Open(admin, L"/LM", W, lm));
         ASSERT_EQ(S_OK, admin->AddKey(lm, L"W3SVC/1/ROOT"));
-        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC", MD_SERVER_COMMENT, STRING_METADATA, Str(L"Service default")));
-        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC/1", MD_SERVER_COMMENT, STRING_METADATA, Str(L"Default Web Site")));
-        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC/1", MD_SERVER_BINDINGS, MULTISZ_METADATA, Multi({ L":80:", L":8080:" }),
+        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(L"Service default")));
+        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC/1", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(L"Default Web Site")));
+        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC/1", MD_SERVER_BINDINGS, MULTISZ_METADATA, MultiStringBytes({ L":80:", L":8080:" }),
                             METADATA_NO_ATTRIBUTES));
-        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC/1/ROOT", MD_VR_PATH, STRING_METADATA, Str(L"c:\\inetpub\\wwwroot"),
+        ASSERT_EQ(S_OK, Set(admin, lm, L"W3SVC/1/ROOT", MD_VR_PATH, STRING_METADATA, StringBytes(L"c:\\inetpub\\wwwroot"),
                             METADATA_INHERIT, IIS_MD_UT_FILE));
         ASSERT_EQ(S_OK, admin->CloseKey(lm));
     }

@@ -54,7 +54,7 @@ TEST_F(Locking, ConflictsFollowTheLineOfDescent)
         ASSERT_EQ(S_OK, Open(admin.Get(), rows[i].held, rows[i].heldAccess, held)) << "row " << i;
         for (IMSAdminBaseW* connection : { admin.Get(), other.Get() }) {
             HRESULT hr = Open(connection, rows[i].wanted, rows[i].wantedAccess, wanted);
-            EXPECT_EQ(rows[i].busy ? kPathBusy : S_OK, hr) << "row " << i << ": " << Hr(hr);
+            EXPECT_EQ(rows[i].busy ? HR_PATH_BUSY : S_OK, hr) << "row " << i << ": " << Hr(hr);
             EXPECT_TRUE(FAILED(hr) || connection->CloseKey(wanted) == S_OK) << "row " << i;
         }
         EXPECT_EQ(S_OK, admin->CloseKey(held));
@@ -64,7 +64,7 @@ TEST_F(Locking, ConflictsFollowTheLineOfDescent)
     // No exemption for the handle the path is relative to.
     METADATA_HANDLE site, root;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R, site));
-    EXPECT_EQ(kPathBusy, admin->OpenKey(site, L"ROOT", W, 0, &root));
+    EXPECT_EQ(HR_PATH_BUSY, admin->OpenKey(site, L"ROOT", W, 0, &root));
     EXPECT_EQ(S_OK, admin->CloseKey(site));
 
     // Releasing a connection closes its handles, and what they changed is written.
@@ -82,9 +82,9 @@ TEST_F(Locking, AnotherProcessHoldingAKeyMakesOpenKeyWaitThenFailUntilItLetsGoOr
     ASSERT_TRUE(holder.WaitForLine("holding")) << holder.m_output;
     ComPtr<IMSAdminBaseW> admin = Connect();
     METADATA_HANDLE handle;
-    EXPECT_EQ(kPathBusy, TimedOpen(admin.Get(), L"/LM/W3SVC/1/ROOT", R, 1000, handle));
+    EXPECT_EQ(HR_PATH_BUSY, TimedOpen(admin.Get(), L"/LM/W3SVC/1/ROOT", R, 1000, handle));
     EXPECT_GE(elapsedMs, 1000u) << "it waited for the other program";
-    EXPECT_EQ(kPathBusy, TimedOpen(admin.Get(), L"/LM/W3SVC/1/ROOT", R, 0, handle));
+    EXPECT_EQ(HR_PATH_BUSY, TimedOpen(admin.Get(), L"/LM/W3SVC/1/ROOT", R, 0, handle));
     EXPECT_LT(elapsedMs, 500u) << "a time-out of 0 looks once";
     ASSERT_EQ(S_OK, TimedOpen(admin.Get(), L"/LM/W3SVC/2", W, 0, handle)) << "another site is not in the way";
     EXPECT_EQ(S_OK, admin->CloseKey(handle));
@@ -99,14 +99,14 @@ TEST_F(Locking, AnotherProcessHoldingAKeyMakesOpenKeyWaitThenFailUntilItLetsGoOr
     MdutilProcess dying;
     ASSERT_TRUE(dying.Start(L"hold /LM/W3SVC/1 600000"));
     ASSERT_TRUE(dying.WaitForLine("holding")) << dying.m_output;
-    EXPECT_EQ(kPathBusy, CreateWebVirtualDir(1, L"Zem", L"C:\\x\\", nullptr));
+    EXPECT_EQ(HR_PATH_BUSY, CreateWebVirtualDir(1, "Zem", "C:\\x\\", nullptr));
     WCHAR text[3][SITE_VALUE_CCH];
     std::fill(&text[0][0], &text[0][0] + 3 * SITE_VALUE_CCH, static_cast<WCHAR>(0xCDCD));
-    EXPECT_EQ(kPathBusy, QuerySiteInfo(1, text[0], text[1], text[2]));
+    EXPECT_EQ(HR_PATH_BUSY, QuerySiteInfo(1, text[0], text[1], text[2]));
     EXPECT_EQ(0xCDCD, text[1][0]);
     // A process that dies leaves nothing locked.
     dying.Stop();
-    EXPECT_EQ(S_OK, CreateWebVirtualDir(1, L"Zem", L"C:\\x\\", nullptr));
+    EXPECT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "C:\\x\\", nullptr));
 }
 
 TEST_F(Locking, ProcessesAddingDifferentKeysLoseNone)

@@ -28,14 +28,14 @@ TEST_F(Methods, OpenKeyResolvesPathsAndHandlesBelongToTheirConnection)
     const Row rows[] = {
         { 0, L"LM/W3SVC/1/ROOT/", R, S_OK },           // no leading slash, a trailing one
         { 0, L"\\lm\\w3svc//1\\root", R, S_OK },       // backslashes, an empty name, no case
-        { 0, L"/LM/W3SVC/1/ROOT/Missing", R, kPathNotFound },
+        { 0, L"/LM/W3SVC/1/ROOT/Missing", R, HR_PATH_NOT_FOUND },
         { 0, nullptr, R, S_OK },                       // the root itself, for reading
         { 0, L"/", W, E_ACCESSDENIED },                // but never for writing
         { 0, L"/LM", 0, E_INVALIDARG },
         { 0, L"/LM", R | 0x10, E_INVALIDARG },
         { site, L"/ROOT", R, S_OK },                   // relative to the handle's key
-        { site, L"/LM/W3SVC/1/ROOT", R, kPathNotFound },
-        { closed, L"", R, kInvalidHandle },            // the handle is checked before the path
+        { site, L"/LM/W3SVC/1/ROOT", R, HR_PATH_NOT_FOUND },
+        { closed, L"", R, HR_INVALID_HANDLE },            // the handle is checked before the path
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         METADATA_HANDLE handle;
@@ -46,8 +46,8 @@ TEST_F(Methods, OpenKeyResolvesPathsAndHandlesBelongToTheirConnection)
         EXPECT_TRUE(FAILED(hr) || admin->CloseKey(handle) == S_OK) << "row " << i;
     }
     EXPECT_EQ(E_INVALIDARG, admin->OpenKey(0, L"/LM", R, 0, nullptr));
-    EXPECT_EQ(kInvalidHandle, admin->CloseKey(closed));
-    EXPECT_EQ(kInvalidHandle, Connect()->CloseKey(site)) << "a handle belongs to its connection";
+    EXPECT_EQ(HR_INVALID_HANDLE, admin->CloseKey(closed));
+    EXPECT_EQ(HR_INVALID_HANDLE, Connect()->CloseKey(site)) << "a handle belongs to its connection";
     EXPECT_EQ(S_OK, admin->CloseKey(site));
     EXPECT_EQ(S_OK, admin->CloseKey(METADATA_MASTER_ROOT_HANDLE)) << "the master root handle stays usable";
     EXPECT_EQ(std::vector<std::wstring>{ L"LM" }, ChildNames(admin.Get(), L"/"));
@@ -68,16 +68,16 @@ TEST_F(Methods, EachMethodChecksHandleAndPermission)
     // Reads address the site key: from the root by its full path, from a handle on it by nothing.
     auto site = [](METADATA_HANDLE h) { return h ? L"" : L"/LM/W3SVC/1"; };
     auto absent = [](HRESULT hr, HRESULT missing) { return hr == missing ? S_OK : hr; };
-    const HRESULT D = E_ACCESSDENIED, I = kInvalidHandle;
+    const HRESULT D = E_ACCESSDENIED, I = HR_INVALID_HANDLE;
     // Expected with the master root, a read, a read/write, a write-only and a closed handle.
     const struct { const char* method; std::function<HRESULT(METADATA_HANDLE)> call; HRESULT expected[5]; } rows[] = {
         { "GetData", [&](METADATA_HANDLE h) { return admin->GetData(h, site(h), record(MD_SERVER_COMMENT), &n); }, { S_OK, S_OK, S_OK, D, I } },
         { "EnumKeys", [&](METADATA_HANDLE h) { return admin->EnumKeys(h, site(h), name, 0); }, { S_OK, S_OK, S_OK, D, I } },
         { "EnumData", [&](METADATA_HANDLE h) { return admin->EnumData(h, site(h), record(0), 0, &n); }, { S_OK, S_OK, S_OK, D, I } },
-        { "SetData", [&](METADATA_HANDLE h) { return Set(admin.Get(), h, L"ROOT", MD_SERVER_COMMENT, STRING_METADATA, Str(L"x")); }, { D, D, S_OK, S_OK, I } },
-        { "DeleteData", [&](METADATA_HANDLE h) { return absent(admin->DeleteData(h, L"ROOT", MD_SERVER_COMMENT, ALL_METADATA), kDataNotFound); }, { D, D, S_OK, S_OK, I } },
-        { "AddKey", [&](METADATA_HANDLE h) { return absent(admin->AddKey(h, L"ROOT/New"), kAlreadyExists); }, { D, D, S_OK, S_OK, I } },
-        { "DeleteKey", [&](METADATA_HANDLE h) { return absent(admin->DeleteKey(h, L"ROOT/New"), kPathNotFound); }, { D, D, S_OK, S_OK, I } },
+        { "SetData", [&](METADATA_HANDLE h) { return Set(admin.Get(), h, L"ROOT", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(L"x")); }, { D, D, S_OK, S_OK, I } },
+        { "DeleteData", [&](METADATA_HANDLE h) { return absent(admin->DeleteData(h, L"ROOT", MD_SERVER_COMMENT, ALL_METADATA), HR_MD_DATA_NOT_FOUND); }, { D, D, S_OK, S_OK, I } },
+        { "AddKey", [&](METADATA_HANDLE h) { return absent(admin->AddKey(h, L"ROOT/New"), HR_ALREADY_EXISTS); }, { D, D, S_OK, S_OK, I } },
+        { "DeleteKey", [&](METADATA_HANDLE h) { return absent(admin->DeleteKey(h, L"ROOT/New"), HR_PATH_NOT_FOUND); }, { D, D, S_OK, S_OK, I } },
     };
     const DWORD access[] = { 0, R, R | W, W };
     for (const auto& row : rows) {
@@ -100,25 +100,25 @@ TEST_F(Methods, AddKeyCreatesTheWholePathOnceDeleteKeyTheSubtreeEnumKeysOneLevel
     const std::wstring longest(255, L'n'), tooLongInside = L"ROOT/" + std::wstring(256, L'n') + L"/x";
     const struct { bool add; const wchar_t* path; HRESULT expected; } rows[] = {
         { true, nullptr, E_INVALIDARG },
-        { true, L"/", kAlreadyExists },              // the handle's own key
-        { true, L"root", kAlreadyExists },           // same key, other spelling
+        { true, L"/", HR_ALREADY_EXISTS },              // the handle's own key
+        { true, L"root", HR_ALREADY_EXISTS },           // same key, other spelling
         { true, L"ROOT/Zeta/B", S_OK },              // Zeta is created on the way
-        { true, L"ROOT/Zeta", kAlreadyExists },
+        { true, L"ROOT/Zeta", HR_ALREADY_EXISTS },
         { true, L"ROOT/alpha", S_OK },
         { true, L"ROOT/Mid", S_OK },
         { true, longest.c_str(), S_OK },
-        { true, tooLongInside.c_str(), HRESULT_FROM_WIN32(ERROR_INVALID_NAME) },
+        { true, tooLongInside.c_str(), HR_INVALID_NAME },
         { false, L"/", E_INVALIDARG },               // the handle's own key
-        { false, L"Missing/A", kPathNotFound },
+        { false, L"Missing/A", HR_PATH_NOT_FOUND },
         { false, L"root/zeta", S_OK },
-        { false, L"ROOT/Zeta/B", kPathNotFound },    // the subtree went too
+        { false, L"ROOT/Zeta/B", HR_PATH_NOT_FOUND },    // the subtree went too
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         HRESULT hr = rows[i].add ? admin->AddKey(site, rows[i].path) : admin->DeleteKey(site, rows[i].path);
         EXPECT_EQ(rows[i].expected, hr) << "row " << i << ": " << Hr(hr);
     }
     EXPECT_EQ((std::vector<std::wstring>{ L"ROOT", longest }), ChildNames(admin.Get(), L"/LM/W3SVC/1"));
-    EXPECT_EQ(kDataNotFound, Get(admin.Get(), site, L"ROOT/Mid", MD_KEY_TYPE).hr) << "a new key holds no data";
+    EXPECT_EQ(HR_MD_DATA_NOT_FOUND, Get(admin.Get(), site, L"ROOT/Mid", MD_KEY_TYPE).hr) << "a new key holds no data";
     ASSERT_EQ(S_OK, admin->AddKey(site, L"ROOT/Beta"));
     // One level, in creation order; only the name and its terminator are written.
     const wchar_t* expected[] = { L"alpha", L"Mid", L"Beta", nullptr };
@@ -126,14 +126,14 @@ TEST_F(Methods, AddKeyCreatesTheWholePathOnceDeleteKeyTheSubtreeEnumKeysOneLevel
         wchar_t name[METADATA_MAX_NAME_LEN];
         wmemset(name, 0xCDCD, METADATA_MAX_NAME_LEN);
         HRESULT hr = admin->EnumKeys(site, L"ROOT", name, i);
-        EXPECT_EQ(expected[i] ? S_OK : kNoMoreItems, hr) << "index " << i << ": " << Hr(hr);
+        EXPECT_EQ(expected[i] ? S_OK : HR_NO_MORE_ITEMS, hr) << "index " << i << ": " << Hr(hr);
         size_t length = expected[i] ? wcslen(expected[i]) + 1 : 0;
         EXPECT_EQ(expected[i] ? expected[i] : L"", std::wstring(name, length ? length - 1 : 0)) << "index " << i;
         EXPECT_EQ(0xCDCD, name[length]) << "index " << i;
     }
     wchar_t name[METADATA_MAX_NAME_LEN];
     EXPECT_EQ(E_INVALIDARG, admin->EnumKeys(site, L"", nullptr, 0));
-    EXPECT_EQ(kPathNotFound, admin->EnumKeys(site, L"Missing", name, 0));
+    EXPECT_EQ(HR_PATH_NOT_FOUND, admin->EnumKeys(site, L"Missing", name, 0));
     EXPECT_EQ(S_OK, admin->CloseKey(site));
 }
 
@@ -144,10 +144,10 @@ TEST_F(Data, GetDataFindsOwnAndInheritedValues)
     // Access flags: inheritable on the service, set without INHERIT on site 1 - which stops inheritance.
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC", W, site));
-    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_ACCESS_PERM, DWORD_METADATA, Dword(0x201), METADATA_INHERIT, IIS_MD_UT_FILE));
-    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"1", MD_ACCESS_PERM, DWORD_METADATA, Dword(1), 0, IIS_MD_UT_FILE));
+    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(0x201), METADATA_INHERIT, IIS_MD_UT_FILE));
+    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"1", MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(1), 0, IIS_MD_UT_FILE));
     // Default documents: inheritable on the service only, two levels above ROOT.
-    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_DEFAULT_LOAD_FILE, STRING_METADATA, Str(L"a.htm"), METADATA_INHERIT, IIS_MD_UT_FILE));
+    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_DEFAULT_LOAD_FILE, STRING_METADATA, StringBytes(L"a.htm"), METADATA_INHERIT, IIS_MD_UT_FILE));
     ASSERT_EQ(S_OK, admin->CloseKey(site));
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R, site));
     const DWORD I = METADATA_INHERIT, P = METADATA_PARTIAL_PATH, M = METADATA_ISINHERITED, A = ALL_METADATA;
@@ -164,13 +164,13 @@ TEST_F(Data, GetDataFindsOwnAndInheritedValues)
         { nullptr, MD_SERVER_BINDINGS, 0, A, S_OK, kBindings, IIS_MD_UT_SERVER, 0 },
         { L"ROOT", MD_SERVER_COMMENT, I | M, A, S_OK, kSite, IIS_MD_UT_SERVER, I | M },
         { L"", MD_SERVER_COMMENT, I | M, A, S_OK, kSite, IIS_MD_UT_SERVER, I },   // own value: no mark
-        { L"ROOT", MD_SERVER_COMMENT, 0, A, kDataNotFound, L"", 0, 0 },
-        { L"ROOT", MD_SERVER_BINDINGS, I, A, kDataNotFound, L"", 0, 0 },        // not inheritable
-        { L"ROOT", MD_ACCESS_PERM, I, A, kDataNotFound, L"", 0, 0 },            // nearest setter is not inheritable
+        { L"ROOT", MD_SERVER_COMMENT, 0, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },
+        { L"ROOT", MD_SERVER_BINDINGS, I, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },        // not inheritable
+        { L"ROOT", MD_ACCESS_PERM, I, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },            // nearest setter is not inheritable
         { L"ROOT", MD_DEFAULT_LOAD_FILE, I | M, A, S_OK, std::wstring(L"a.htm") + L'\0', IIS_MD_UT_FILE, I | M },
-        { L"ROOT", MD_VR_PATH, 0, DWORD_METADATA, kDataNotFound, L"", 0, 0 },   // the data type filters
+        { L"ROOT", MD_VR_PATH, 0, DWORD_METADATA, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },   // the data type filters
         { L"ROOT", MD_VR_PATH, 0, INVALID_END_METADATA, E_INVALIDARG, L"", 0, 0 },
-        { L"ROOT/Missing", MD_SERVER_COMMENT, I, A, kPathNotFound, L"", 0, 0 },
+        { L"ROOT/Missing", MD_SERVER_COMMENT, I, A, HR_PATH_NOT_FOUND, L"", 0, 0 },
         { L"ROOT/Missing/Deeper", MD_VR_PATH, I | P, A, S_OK, kFolder, IIS_MD_UT_FILE, I },
         { L"ROOT/Missing", MD_VR_PATH, P, A, E_INVALIDARG, L"", 0, 0 },        // partial path needs inherit
     };
@@ -193,8 +193,8 @@ TEST_F(Data, TooSmallBufferReportsTheLengthAndStaysUntouched)
     SeedSites(admin.Get());
     const DWORD kBindingsBytes = 2 * (5 + 7) + 2;   // ":80:", ":8080:", final NUL
     const struct { DWORD capacity; bool nullBuffer; HRESULT expected; } rows[] = {
-        { 0, true, kInsufficientBuffer },
-        { kBindingsBytes - 1, false, kInsufficientBuffer },
+        { 0, true, HR_INSUFFICIENT_BUFFER },
+        { kBindingsBytes - 1, false, HR_INSUFFICIENT_BUFFER },
         { kBindingsBytes, false, S_OK },
         { 4, true, E_INVALIDARG },   // a capacity without a buffer
     };
@@ -204,7 +204,7 @@ TEST_F(Data, TooSmallBufferReportsTheLengthAndStaysUntouched)
         DWORD required = 0xCDCDCDCD;
         HRESULT hr = admin->GetData(0, L"/LM/W3SVC/1", &record, &required);
         EXPECT_EQ(rows[i].expected, hr) << "row " << i << ": " << Hr(hr);
-        EXPECT_TRUE(hr != kInsufficientBuffer || required == kBindingsBytes) << "row " << i << ": required " << required;
+        EXPECT_TRUE(hr != HR_INSUFFICIENT_BUFFER || required == kBindingsBytes) << "row " << i << ": required " << required;
         for (size_t b = hr == S_OK ? kBindingsBytes : 0; b < buffer.size(); ++b)
             ASSERT_EQ(kSentinel, buffer[b]) << "row " << i << ": byte " << b << " was written";
     }
@@ -218,15 +218,15 @@ TEST_F(Data, SetDataRefusesWhatItCannotStoreAndDeleteDataHonoursTheType)
     SeedSites(admin.Get());
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R | W, site));
-    std::vector<BYTE> text = Str(L"x");
+    std::vector<BYTE> text = StringBytes(L"x");
     const struct { const wchar_t* path; DWORD dataType; DWORD attributes; bool nullData; HRESULT expected; } rows[] = {
         { L"", ALL_METADATA, 0, false, E_INVALIDARG },
         { L"", STRING_METADATA, METADATA_ISINHERITED, false, E_INVALIDARG },
         { L"", STRING_METADATA, METADATA_PARTIAL_PATH | METADATA_INHERIT, false, E_INVALIDARG },
         { L"", STRING_METADATA, 0, true, E_INVALIDARG },
-        { L"ROOT/Missing", STRING_METADATA, 0, false, kPathNotFound },   // SetData never creates keys
+        { L"ROOT/Missing", STRING_METADATA, 0, false, HR_PATH_NOT_FOUND },   // SetData never creates keys
         { L"ROOT", STRING_METADATA, METADATA_SECURE, false, S_OK },
-        { L"ROOT", STRING_METADATA, 0, false, static_cast<HRESULT>(MD_ERROR_CANNOT_REMOVE_SECURE_ATTRIBUTE) },
+        { L"ROOT", STRING_METADATA, 0, false, HR_MD_CANNOT_REMOVE_SECURE_ATTRIBUTE },
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         METADATA_RECORD record = { 71000, rows[i].attributes, 0, rows[i].dataType, 4, rows[i].nullData ? nullptr : text.data(), 0 };
@@ -234,16 +234,16 @@ TEST_F(Data, SetDataRefusesWhatItCannotStoreAndDeleteDataHonoursTheType)
         EXPECT_EQ(rows[i].expected, hr) << "row " << i << ": " << Hr(hr);
     }
     // One item per identifier: setting it again replaces type, user type and attributes too.
-    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_SERVER_COMMENT, DWORD_METADATA, Dword(5), METADATA_NO_ATTRIBUTES, 7));
-    EXPECT_EQ(kDataNotFound, Get(admin.Get(), site, L"ROOT", MD_SERVER_COMMENT, METADATA_INHERIT).hr) << "no longer inheritable";
+    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_SERVER_COMMENT, DWORD_METADATA, DwordBytes(5), METADATA_NO_ATTRIBUTES, 7));
+    EXPECT_EQ(HR_MD_DATA_NOT_FOUND, Get(admin.Get(), site, L"ROOT", MD_SERVER_COMMENT, METADATA_INHERIT).hr) << "no longer inheritable";
     Value v = Get(admin.Get(), site, L"", MD_SERVER_COMMENT);
-    EXPECT_EQ(Dword(5), v.data);
+    EXPECT_EQ(DwordBytes(5), v.data);
     EXPECT_EQ(7u, v.record.dwMDUserType);
 
-    EXPECT_EQ(kDataNotFound, admin->DeleteData(site, L"", MD_SERVER_BINDINGS, STRING_METADATA));
-    EXPECT_EQ(kPathNotFound, admin->DeleteData(site, L"Missing", MD_SERVER_BINDINGS, ALL_METADATA));
+    EXPECT_EQ(HR_MD_DATA_NOT_FOUND, admin->DeleteData(site, L"", MD_SERVER_BINDINGS, STRING_METADATA));
+    EXPECT_EQ(HR_PATH_NOT_FOUND, admin->DeleteData(site, L"Missing", MD_SERVER_BINDINGS, ALL_METADATA));
     EXPECT_EQ(S_OK, admin->DeleteData(site, L"", MD_SERVER_BINDINGS, MULTISZ_METADATA));
-    EXPECT_EQ(kDataNotFound, Get(admin.Get(), site, L"", MD_SERVER_BINDINGS).hr);
+    EXPECT_EQ(HR_MD_DATA_NOT_FOUND, Get(admin.Get(), site, L"", MD_SERVER_BINDINGS).hr);
     EXPECT_EQ(S_OK, admin->CloseKey(site));
 }
 

@@ -39,29 +39,29 @@ TEST_F(Store, ReadsTheLayoutIisWritesAndEverythingWrittenComesBack)
     const BYTE binary[] = { 0, 1, 0xFE, 0xFF };
     // path, id, data type, bytes, attributes, user type; rows from `written` on are set here, the rest read.
     const struct { const wchar_t* path; DWORD id; DWORD type; std::vector<BYTE> data; DWORD attributes; DWORD user; } rows[] = {
-        { app, MD_KEY_TYPE, STRING_METADATA, Str(L"IIsWebVirtualDir"), 0, S },
-        { app, MD_VR_PATH, STRING_METADATA, Str(L"c:\\sample\\web"), I, F },
-        { app, MD_ACCESS_PERM, DWORD_METADATA, Dword(MD_ACCESS_READ), I, F },
-        { app, MD_DEFAULT_LOAD_FILE, STRING_METADATA, Str(L"a.htm,b.htm"), I, F },
-        { app, 70001, DWORD_METADATA, Dword(7), I, 2001 },
-        { app, 70002, MULTISZ_METADATA, Multi({ L"first", L"second" }), 0, F },
-        { L"/LM/W3SVC/1", MD_SERVER_COMMENT, STRING_METADATA, Str(L"Default Web Site & more"), I, S },
-        { L"/LM/W3SVC/1", MD_SERVER_BINDINGS, MULTISZ_METADATA, Multi({ L":80:", L":8080:www.example.com" }), 0, S },
-        { L"/LM/W3SVC", MD_ACCESS_PERM, DWORD_METADATA, Dword(MD_ACCESS_READ | MD_ACCESS_SCRIPT), I, F },
-        { L"/LM", MD_KEY_TYPE, STRING_METADATA, Str(L"IIsComputer"), 0, S },
+        { app, MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsWebVirtualDir"), 0, S },
+        { app, MD_VR_PATH, STRING_METADATA, StringBytes(L"c:\\sample\\web"), I, F },
+        { app, MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(MD_ACCESS_READ), I, F },
+        { app, MD_DEFAULT_LOAD_FILE, STRING_METADATA, StringBytes(L"a.htm,b.htm"), I, F },
+        { app, 70001, DWORD_METADATA, DwordBytes(7), I, 2001 },
+        { app, 70002, MULTISZ_METADATA, MultiStringBytes({ L"first", L"second" }), 0, F },
+        { L"/LM/W3SVC/1", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(L"Default Web Site & more"), I, S },
+        { L"/LM/W3SVC/1", MD_SERVER_BINDINGS, MULTISZ_METADATA, MultiStringBytes({ L":80:", L":8080:www.example.com" }), 0, S },
+        { L"/LM/W3SVC", MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(MD_ACCESS_READ | MD_ACCESS_SCRIPT), I, F },
+        { L"/LM", MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsComputer"), 0, S },
         // As the program writes a virtual directory: even the key type inheritable, with the file user type.
-        { L"/LM/W3SVC/1/ROOT/Zem", MD_KEY_TYPE, STRING_METADATA, Str(L"IIsWebVirtualDir"), I, F },
-        { L"/LM/W3SVC/1/ROOT/Zem", MD_VR_PATH, STRING_METADATA, Str(L"C:\\inetpub\\wwwroot\\ZemWeb\\"), I, F },
+        { L"/LM/W3SVC/1/ROOT/Zem", MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsWebVirtualDir"), I, F },
+        { L"/LM/W3SVC/1/ROOT/Zem", MD_VR_PATH, STRING_METADATA, StringBytes(L"C:\\inetpub\\wwwroot\\ZemWeb\\"), I, F },
         // Values the attribute text cannot carry as they are.
-        { L"/LM/W3SVC/2", MD_SERVER_COMMENT, STRING_METADATA, Str(L"<\"quoted\" & 'apostrophes'> "), I, S },
-        { L"/LM/W3SVC/2", 70010, STRING_METADATA, Str(L"tab\there\r\nnew line"), 0, 2001 },
-        { L"/LM/W3SVC/2", 70011, MULTISZ_METADATA, Multi({ L"two  spaces", L" edge ", L"x" }), 0, 2001 },
-        { L"/LM/W3SVC/2", 70012, MULTISZ_METADATA, Multi({ L"" }), METADATA_SECURE, 2001 },
+        { L"/LM/W3SVC/2", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(L"<\"quoted\" & 'apostrophes'> "), I, S },
+        { L"/LM/W3SVC/2", 70010, STRING_METADATA, StringBytes(L"tab\there\r\nnew line"), 0, 2001 },
+        { L"/LM/W3SVC/2", 70011, MULTISZ_METADATA, MultiStringBytes({ L"two  spaces", L" edge ", L"x" }), 0, 2001 },
+        { L"/LM/W3SVC/2", 70012, MULTISZ_METADATA, MultiStringBytes({ L"" }), METADATA_SECURE, 2001 },
         { L"/LM/W3SVC/2", 70013, BINARY_METADATA, std::vector<BYTE>(binary, binary + 4), 0, 2001 },
-        { L"/LM/W3SVC/2", 70014, EXPANDSZ_METADATA, Str(L"%SystemRoot%\\web"), I, IIS_MD_UT_WAM },
-        { L"/LM/W3SVC/2", 70015, STRING_METADATA, Str(L"pi\xD835\xDF0B"), 0, ASP_MD_UT_APP },
-        { L"/LM/W3SVC/2", MD_ACCESS_PERM, DWORD_METADATA, Dword(0x80000001), I, F },
-        { L"/LM/W3SVC/2", MD_KEY_TYPE, STRING_METADATA, Str(L"Not an element name"), 0, S },
+        { L"/LM/W3SVC/2", 70014, EXPANDSZ_METADATA, StringBytes(L"%SystemRoot%\\web"), I, IIS_MD_UT_WAM },
+        { L"/LM/W3SVC/2", 70015, STRING_METADATA, StringBytes(L"pi\xD835\xDF0B"), 0, ASP_MD_UT_APP },
+        { L"/LM/W3SVC/2", MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(0x80000001), I, F },
+        { L"/LM/W3SVC/2", MD_KEY_TYPE, STRING_METADATA, StringBytes(L"Not an element name"), 0, S },
     };
     const size_t written = 10;
     auto expectRows = [&](IMSAdminBaseW* admin, size_t end, const char* when) {
@@ -77,7 +77,7 @@ TEST_F(Store, ReadsTheLayoutIisWritesAndEverythingWrittenComesBack)
     {
         ComPtr<IMSAdminBaseW> admin = Connect();
         expectRows(admin.Get(), written, "as IIS wrote it");
-        EXPECT_EQ(kDataNotFound, Get(admin.Get(), 0, L"/", MD_KEY_TYPE).hr) << "IIS_ROOT is no key type";
+        EXPECT_EQ(HR_MD_DATA_NOT_FOUND, Get(admin.Get(), 0, L"/", MD_KEY_TYPE).hr) << "IIS_ROOT is no key type";
         METADATA_HANDLE lm;
         ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM", R | W, lm));
         ASSERT_EQ(S_OK, admin->CloseKey(lm));
@@ -89,7 +89,7 @@ TEST_F(Store, ReadsTheLayoutIisWritesAndEverythingWrittenComesBack)
         for (size_t i = written; i < ARRAYSIZE(rows); ++i)
             ASSERT_EQ(S_OK, Set(admin.Get(), lm, rows[i].path + 3, rows[i].id, rows[i].type, rows[i].data,
                                 rows[i].attributes, rows[i].user)) << "row " << i;
-        ASSERT_EQ(S_OK, Set(admin.Get(), lm, L"W3SVC/2", 70020, STRING_METADATA, Str(L"gone"), METADATA_VOLATILE));
+        ASSERT_EQ(S_OK, Set(admin.Get(), lm, L"W3SVC/2", 70020, STRING_METADATA, StringBytes(L"gone"), METADATA_VOLATILE));
         ASSERT_EQ(S_OK, admin->CloseKey(lm));
     }
     std::vector<BYTE> file = FileBytes();
@@ -104,7 +104,7 @@ TEST_F(Store, ReadsTheLayoutIisWritesAndEverythingWrittenComesBack)
     ComPtr<IMSAdminBaseW> admin = Connect();
     expectRows(admin.Get(), ARRAYSIZE(rows), "read back");
     EXPECT_EQ((std::vector<std::wstring>{ L"SampleApp", L"Zem" }), ChildNames(admin.Get(), L"/LM/W3SVC/1/ROOT"));
-    EXPECT_EQ(kDataNotFound, Get(admin.Get(), 0, L"/LM/W3SVC/2", 70020).hr) << "volatile data is not written";
+    EXPECT_EQ(HR_MD_DATA_NOT_FOUND, Get(admin.Get(), 0, L"/LM/W3SVC/2", 70020).hr) << "volatile data is not written";
     EXPECT_EQ((std::vector<std::wstring>{ L"Empty" }), ChildNames(admin.Get(), L"/LM/W3SVC/3")) << "keys without data too";
 }
 
@@ -281,7 +281,7 @@ TEST_F(DiskFull, WriteFailsWithTheSystemsErrorAndTheStoreStays)
     ComPtr<IMSAdminBaseW> admin = Connect();
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
-    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_SERVER_COMMENT, STRING_METADATA, Str(std::wstring(32768, L'c'))));
+    ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(std::wstring(32768, L'c'))));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), admin->CloseKey(site));
     ProcessResult other = RunMdutil(L"add-site 2 " + std::wstring(12000, L'c') + L" C:\\ :81:");
     EXPECT_EQ(1u, other.exitCode);

@@ -1,5 +1,6 @@
 // The metabase routines against an admin base object that fails the calls a row names: each failing step
 // gives its own result, the metabase is left as the routine left it, and no handle or object outlives a call.
+#include "MetabaseConnection.h"
 #include "SiteInfo.h"
 #include "VirtualDir.h"
 #include "fake_admin_base.h"
@@ -12,32 +13,22 @@
 
 namespace {
 
-const HRESULT kPathNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-const HRESULT kAccessDenied = HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-const HRESULT kPathBusy = HRESULT_FROM_WIN32(ERROR_PATH_BUSY);
-const HRESULT kDataNotFound = static_cast<HRESULT>(MD_ERROR_DATA_NOT_FOUND);
-
 const wchar_t kZem[] = L"/LM/W3SVC/1/ROOT/Zem";
-
-std::vector<BYTE> Bytes(const std::wstring& text)
-{
-    const BYTE* p = reinterpret_cast<const BYTE*>(text.c_str());
-    return std::vector<BYTE>(p, p + (text.size() + 1) * sizeof(wchar_t));
-}
 
 class MetabaseFault : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+        m_apartment.Reset(SUCCEEDED(::CoInitialize(nullptr)));
+        ASSERT_TRUE(m_apartment);
         m_registration = new FakeAdminBaseRegistration(m_metabase);
         ASSERT_TRUE(m_registration->ok());
     }
     void TearDown() override
     {
         delete m_registration;
-        ::CoUninitialize();
+        m_apartment.Reset();
     }
     // Nothing the routine obtained may outlive it.
     void ExpectReleased(size_t row)
@@ -46,6 +37,7 @@ protected:
         EXPECT_EQ(0, m_metabase.liveObjects) << "row " << row;
     }
 
+    ComApartment m_apartment;
     FakeMetabase m_metabase;
     FakeAdminBaseRegistration* m_registration = nullptr;
 };
@@ -56,14 +48,14 @@ TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
     struct Row { const wchar_t* method; size_t callIndex; HRESULT hr; bool keyAfter; std::vector<DWORD> idsAfter; size_t callsMade; };
     const std::vector<DWORD> all = { MD_KEY_TYPE, MD_VR_PATH, MD_DEFAULT_LOAD_FILE, MD_ACCESS_PERM };
     const Row rows[] = {
-        { nullptr, 0, kAccessDenied, false, {}, 0 },
-        { L"OpenKey", 0, kAccessDenied, false, {}, 1 },
-        { L"OpenKey", 0, kPathBusy, false, {}, 1 },
+        { nullptr, 0, HR_ACCESS_DENIED, false, {}, 0 },
+        { L"OpenKey", 0, HR_ACCESS_DENIED, false, {}, 1 },
+        { L"OpenKey", 0, HR_PATH_BUSY, false, {}, 1 },
         { L"AddKey", 0, E_FAIL, false, {}, 3 },                      // the root key is closed again
         { L"CloseKey", 0, E_FAIL, true, {}, 3 },
-        { L"OpenKey", 1, kPathBusy, true, {}, 4 },
+        { L"OpenKey", 1, HR_PATH_BUSY, true, {}, 4 },
         { L"SetData", 0, E_FAIL, true, {}, 6 },
-        { L"SetData", 1, kAccessDenied, true, { MD_VR_PATH }, 7 },
+        { L"SetData", 1, HR_ACCESS_DENIED, true, { MD_VR_PATH }, 7 },
         { L"SetData", 2, E_FAIL, true, { MD_KEY_TYPE, MD_VR_PATH }, 8 },
         { L"SetData", 3, E_FAIL, true, { MD_KEY_TYPE, MD_VR_PATH, MD_ACCESS_PERM }, 9 },
         { L"CloseKey", 1, E_FAIL, true, all, 9 },
@@ -82,7 +74,7 @@ TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
             queue.assign(row.callIndex, S_OK);
             queue.push_back(row.hr);
         }
-        EXPECT_EQ(row.hr, CreateWebVirtualDir(1, L"Zem", L"C:\\Inetpub\\ZemWeb\\", L"ZemWeb.htm,default.htm")) << "row " << i;
+        EXPECT_EQ(row.hr, CreateWebVirtualDir(1, "Zem", "C:\\Inetpub\\ZemWeb\\", "ZemWeb.htm,default.htm")) << "row " << i;
         EXPECT_EQ(row.keyAfter, m_metabase.HasKey(kZem)) << "row " << i;
         EXPECT_EQ(row.idsAfter, m_metabase.Ids(kZem)) << "row " << i;
         EXPECT_EQ(row.callsMade, m_metabase.calls.size()) << "row " << i;
@@ -93,12 +85,12 @@ TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
 TEST_F(MetabaseFault, VirtualDirectoryRecordsAndAnExistingOneNeverChanged)
 {
     m_metabase.AddKey(L"/LM/W3SVC/1/ROOT");
-    ASSERT_EQ(S_OK, CreateWebVirtualDir(1, L"Zem", L"D:\\Web\\ZemWeb\\", L"ZemWeb.htm,default.htm"));
+    ASSERT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "D:\\Web\\ZemWeb\\", "ZemWeb.htm,default.htm"));
     const struct { DWORD id; DWORD type; std::vector<BYTE> data; } rows[] = {
-        { MD_VR_PATH, STRING_METADATA, Bytes(L"D:\\Web\\ZemWeb\\") },
-        { MD_KEY_TYPE, STRING_METADATA, Bytes(L"IIsWebVirtualDir") },
+        { MD_VR_PATH, STRING_METADATA, StringBytes(L"D:\\Web\\ZemWeb\\") },
+        { MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsWebVirtualDir") },
         { MD_ACCESS_PERM, DWORD_METADATA, { 1, 0, 0, 0 } },
-        { MD_DEFAULT_LOAD_FILE, STRING_METADATA, Bytes(L"ZemWeb.htm,default.htm") },
+        { MD_DEFAULT_LOAD_FILE, STRING_METADATA, StringBytes(L"ZemWeb.htm,default.htm") },
     };
     const FakeValue none;
     for (size_t i = 0; i < std::size(rows); ++i)
@@ -113,13 +105,13 @@ TEST_F(MetabaseFault, VirtualDirectoryRecordsAndAnExistingOneNeverChanged)
     // Without default documents or a folder: no document list, an empty path.
     m_metabase = FakeMetabase();
     m_metabase.AddKey(L"/LM/W3SVC/1/ROOT");
-    ASSERT_EQ(S_OK, CreateWebVirtualDir(1, L"Zem", L"", nullptr));
+    ASSERT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "", nullptr));
     EXPECT_EQ((std::vector<DWORD>{ MD_KEY_TYPE, MD_VR_PATH, MD_ACCESS_PERM }), m_metabase.Ids(kZem));
-    EXPECT_EQ(Bytes(L""), m_metabase.keys[kZem][MD_VR_PATH].data);
+    EXPECT_EQ(StringBytes(L""), m_metabase.keys[kZem][MD_VR_PATH].data);
 
     const auto before = m_metabase.keys;
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS), CreateWebVirtualDir(1, L"Zem", L"C:\\New\\", L"x.htm"));
-    EXPECT_EQ(kPathNotFound, CreateWebVirtualDir(0, L"Zem", L"C:\\New\\", nullptr));   // no site selected
+    EXPECT_EQ(HR_ALREADY_EXISTS, CreateWebVirtualDir(1, "Zem", "C:\\New\\", "x.htm"));
+    EXPECT_EQ(HR_PATH_NOT_FOUND, CreateWebVirtualDir(0, "Zem", "C:\\New\\", nullptr));   // no site selected
     EXPECT_TRUE(before == m_metabase.keys);
     ExpectReleased(0);
 }
@@ -140,11 +132,11 @@ TEST_F(MetabaseFault, SiteQueryReportsItsLastReadAndLeavesFailedBuffers)
     m_metabase.SetString(L"/LM/W3SVC/1/ROOT", MD_VR_PATH, L"C:\\Inetpub\\wwwroot");
     const struct { int site; HRESULT create; std::deque<HRESULT> reads; HRESULT result; bool filled[3]; } rows[] = {
         { 1, S_OK, {}, S_OK, { true, true, true } },
-        { 1, S_OK, { kDataNotFound }, S_OK, { false, true, true } },
-        { 1, S_OK, { S_OK, kAccessDenied }, S_OK, { true, false, true } },
-        { 1, S_OK, { S_OK, S_OK, kDataNotFound }, kDataNotFound, { true, true, false } },
+        { 1, S_OK, { HR_MD_DATA_NOT_FOUND }, S_OK, { false, true, true } },
+        { 1, S_OK, { S_OK, HR_ACCESS_DENIED }, S_OK, { true, false, true } },
+        { 1, S_OK, { S_OK, S_OK, HR_MD_DATA_NOT_FOUND }, HR_MD_DATA_NOT_FOUND, { true, true, false } },
         { 1, S_OK, { E_FAIL, E_FAIL, E_FAIL }, E_FAIL, { false, false, false } },
-        { 2, S_OK, {}, kPathNotFound, { false, false, false } },
+        { 2, S_OK, {}, HR_PATH_NOT_FOUND, { false, false, false } },
         { 1, REGDB_E_CLASSNOTREG, {}, REGDB_E_CLASSNOTREG, { false, false, false } },
     };
     const wchar_t* const expected[3] = { L"Default Web Site", L"C:\\Inetpub\\wwwroot", L":80:" };
@@ -170,7 +162,7 @@ TEST_F(MetabaseFault, SiteQueryNeverWritesPastItsBuffers)
     const std::wstring longest(SITE_VALUE_CCH - 1, L'x');
     const struct { std::wstring root; HRESULT result; } rows[] = {
         { longest, S_OK },
-        { longest + L"y", HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) },
+        { longest + L"y", HR_INSUFFICIENT_BUFFER },
     };
     for (size_t i = 0; i < std::size(rows); ++i)
     {

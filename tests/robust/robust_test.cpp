@@ -12,6 +12,7 @@
 #include <random>
 
 #include "UiDriver.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
 namespace {
@@ -36,14 +37,13 @@ using Tree = std::map<std::string, std::string>;
 void Walk(const std::string& dir, const std::string& skip, Tree& tree, const std::string& rel = "")
 {
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((dir + "*").c_str(), &data);
-    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &data)) {
+    FindHandle find(FindFirstFileA((dir + "*").c_str(), &data));
+    for (bool more = bool(find); more; more = FindNextFileA(find.Get(), &data)) {
         const std::string name = data.cFileName, path = dir + name;
         if (name == "." || name == "..") continue;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) tree[rel + name] = Get(path);
         else if (tree[rel + name + "\\"], path + "\\" != skip) Walk(path + "\\", skip, tree, rel + name + "\\");
     }
-    if (h != INVALID_HANDLE_VALUE) FindClose(h);
 }
 
 // Temporary files and files that carry a secret, below the folder.

@@ -74,7 +74,7 @@ TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
         { "", 0, "" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
-        EXPECT_EQ(rows[i].quoted, QuoteForMessage(rows[i].text.c_str(), rows[i].max)) << "row " << i;
+        EXPECT_EQ(rows[i].quoted, QuoteForMessage(rows[i].text.c_str(), rows[i].max).GetString()) << "row " << i;
 }
 
 // A name the code page cannot spell comes out with the default character, never as a look-alike path.
@@ -90,7 +90,7 @@ TEST(DeployPaths, UnicodeNamesAreNeverBestFitted)
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
         bool exact = !rows[i].exact;
-        EXPECT_EQ(dbcs ? rows[i].ansiDbcs : rows[i].ansi, WideToAnsi(rows[i].wide, &exact)) << "row " << i;
+        EXPECT_EQ(dbcs ? rows[i].ansiDbcs : rows[i].ansi, std::string(WideToAnsi(rows[i].wide, &exact))) << "row " << i;
         EXPECT_EQ(dbcs ? rows[i].exactDbcs : rows[i].exact, exact) << "row " << i;
     }
 }

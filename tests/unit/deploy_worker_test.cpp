@@ -273,7 +273,7 @@ TEST_F(DeployRun, TargetFolderThatCannotBeCreatedEndsTheRun)
                   run.log);
         EXPECT_EQ((std::vector<UINT>{ 0 }), run.positions);
         // The box quotes the folder cut short: it must stay drawable.
-        EXPECT_EQ((std::vector<std::string>{ Msg(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_target.c_str()).c_str()) }), run.verdicts);
+        EXPECT_EQ((std::vector<std::string>{ Msg(IDS_CANNOT_CREATE_DIR, QuoteForMessage(m_target.c_str())) }), run.verdicts);
         EXPECT_EQ(static_cast<UINT>(MB_OK), run.verdictType);
     }
 }

@@ -24,20 +24,17 @@ TEST(FolderPicker, ChosenFolderBecomesTheTargetFolderOrIsRefusedUnchanged)
         // Ends in a trail byte 0x5C: a separator is still needed in a double-byte code page.
         { "D:\\" DBCS_5C, "D:\\" DBCS_5C "ZemWeb", "D:\\" DBCS_5C "\\ZemWeb" },
         { a249, a249 + "\\ZemWeb", "" },
-        // No room for "\ZemWeb": refused, the buffer left as it was (empty expectation).
+        // No room for "\ZemWeb": refused, the path left as it was (empty expectation).
         { "D:\\" + std::string(250, 'a'), "", "" },
         { "D:\\" + std::string(255, 'a'), "", "" },
         { "D:\\" + std::string(256, 'a'), "", "" },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
     {
-        char szPath[MAX_PATH + 1];
-        memset(szPath, 0x7E, sizeof(szPath));
-        strcpy(szPath, rows[i].chosen.c_str());
+        CString strPath = rows[i].chosen.c_str();
         const std::string& field = dbcs && !rows[i].fieldDbcs.empty() ? rows[i].fieldDbcs : rows[i].field;
-        EXPECT_EQ(!field.empty(), AppendZemWebFolder(szPath) != FALSE) << "row " << i;
-        EXPECT_EQ(field.empty() ? rows[i].chosen : field, szPath) << "row " << i;
-        EXPECT_EQ(0x7E, szPath[MAX_PATH]) << "row " << i;
+        EXPECT_EQ(!field.empty(), AppendZemWebFolder(strPath) != FALSE) << "row " << i;
+        EXPECT_EQ(field.empty() ? rows[i].chosen : field, strPath.GetString()) << "row " << i;
     }
 }
 

@@ -24,10 +24,9 @@ protected:
     // The width of a text in the font a fresh device context of the link has.
     int TextWidth(const std::string& text) const
     {
-        HDC hdc = ::GetDC(m_hLink);
+        WindowDCHandle dc = GetWindowDCHandle(m_hLink);
         SIZE size = {};
-        ::GetTextExtentPoint32A(hdc, text.c_str(), static_cast<int>(text.size()), &size);
-        ::ReleaseDC(m_hLink, hdc);
+        ::GetTextExtentPoint32A(dc.Get().hDC, text.c_str(), static_cast<int>(text.size()), &size);
         return size.cx;
     }
 
@@ -91,7 +90,7 @@ TEST_F(SiteLink, DoubleClickOnTheTextOpensTheAddress)
 {
     const std::string record = FreshFolder("url") + "opened.txt";
     ::SetEnvironmentVariableA("ZEM_URL_RECORD", record.c_str());
-    const std::string command = "\"" + WideToAnsi(zem::ui::ExeFolder().c_str()) + "url_recorder.exe\" \"%1\"";
+    const std::string command = "\"" + std::string(WideToAnsi(zem::ui::ExeFolder().c_str())) + "url_recorder.exe\" \"%1\"";
     char szOld[1024] = {};
     LONG cbOld = sizeof(szOld);
     const bool hadOld = ::RegQueryValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", szOld, &cbOld) == ERROR_SUCCESS;

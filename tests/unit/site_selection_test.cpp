@@ -43,8 +43,8 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     MainDialogRun run([&metabase] {
         struct Served
         {
-            explicit Served(FakeMetabase& m) : registration((::CoInitialize(nullptr), m)) {}
-            ~Served() { ::CoUninitialize(); }
+            explicit Served(FakeMetabase& m) : registration(m) {}
+            ComApartment apartment{ SUCCEEDED(::CoInitialize(nullptr)) };
             FakeAdminBaseRegistration registration;
         };
         return std::make_shared<Served>(metabase);
@@ -94,7 +94,7 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
 
 TEST(StartUp, ProposesThePackageBesideTheProgramOnlyWhenItIsThere)
 {
-    const std::string package = WideToAnsi(zem::ui::ExeFolder().c_str()) + Msg(IDS_PACKAGE_FILE_NAME);
+    const std::string package = std::string(WideToAnsi(zem::ui::ExeFolder().c_str())) + Msg(IDS_PACKAGE_FILE_NAME);
     ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(package.c_str())) << "left over: " << package;
     {
         MainDialogRun run;

@@ -4,6 +4,7 @@
 
 #include "Mdutil.h"
 #include "Text.h"
+#include "UniqueHandle.h"
 #include "UiDriver.h"
 #include "WebInstallDlg.h"
 
@@ -38,7 +39,7 @@ std::string Msg(UINT nID, Args... args)
     return std::string(str);
 }
 
-inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code); }
+inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code).GetString(); }
 
 inline void RemoveTree(const std::string& path) { zem::tools::RemoveTree(AnsiToWide(path.c_str())); }
 
@@ -74,12 +75,10 @@ inline std::string FolderListing(const std::string& dir)
 {
     std::vector<std::string> all;
     WIN32_FIND_DATAA data;
-    HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &data);
-    for (bool more = hFind != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(hFind, &data))
+    FindHandle find(::FindFirstFileA((dir + "*").c_str(), &data));
+    for (bool more = bool(find); more; more = ::FindNextFileA(find.Get(), &data))
         if (strcmp(data.cFileName, ".") && strcmp(data.cFileName, ".."))
             all.push_back(data.cFileName);
-    if (hFind != INVALID_HANDLE_VALUE)
-        ::FindClose(hFind);
     std::sort(all.begin(), all.end());
     std::string names;
     for (size_t i = 0; i < all.size(); ++i)
@@ -97,24 +96,19 @@ public:
     {
         if (path.empty())
             return;
-        HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-        m_holder = std::thread([this, hFile, ms] {
-            ::WaitForSingleObject(m_stop, ms);
-            if (hFile != INVALID_HANDLE_VALUE)
-                ::CloseHandle(hFile);
-        });
+        FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+        m_holder = std::thread([this, file = std::move(file), ms] { ::WaitForSingleObject(m_stop.Get(), ms); });
     }
     HeldFile(const HeldFile&) = delete;
     ~HeldFile()
     {
-        ::SetEvent(m_stop);
+        ::SetEvent(m_stop.Get());
         if (m_holder.joinable())
             m_holder.join();
-        ::CloseHandle(m_stop);
     }
 
 private:
-    HANDLE m_stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    KernelHandle m_stop{ ::CreateEventA(nullptr, TRUE, FALSE, nullptr) };
     std::thread m_holder;
 };
 
@@ -128,19 +122,13 @@ public:
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)),
           m_thread([this, folder] { Watch(AnsiToWide(folder.c_str())); })
     {
-        ::WaitForSingleObject(m_watching, 5000);   // what happens before the watch starts is never seen
+        ::WaitForSingleObject(m_watching.Get(), 5000);   // what happens before the watch starts is never seen
     }
-    ~Scanner()
-    {
-        Stop();
-        ::CloseHandle(m_hDir);
-        ::CloseHandle(m_stop);
-        ::CloseHandle(m_watching);
-    }
+    ~Scanner() { Stop(); }
     // Stops once it has looked at every change seen so far; the number of files it held open.
     int Stop()
     {
-        ::SetEvent(m_stop);
+        ::SetEvent(m_stop.Get());
         if (m_thread.joinable())
             m_thread.join();
         return m_nOpened;
@@ -149,22 +137,23 @@ public:
 private:
     void Watch(const std::wstring& folder)
     {
+        KernelHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
         OVERLAPPED ov = {};
-        ov.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ov.hEvent = event.Get();
         alignas(DWORD) BYTE buffer[16384];
         for (;;)
         {
             ::ResetEvent(ov.hEvent);
-            if (!::ReadDirectoryChangesW(m_hDir, buffer, sizeof(buffer), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &ov, nullptr))
+            if (!::ReadDirectoryChangesW(m_hDir.Get(), buffer, sizeof(buffer), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &ov, nullptr))
                 break;
-            ::SetEvent(m_watching);
+            ::SetEvent(m_watching.Get());
             // Changes that came meanwhile are looked at before a stop.
-            HANDLE waits[] = { ov.hEvent, m_stop };
+            HANDLE waits[] = { ov.hEvent, m_stop.Get() };
             DWORD cb = 0;
-            if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !::GetOverlappedResult(m_hDir, &ov, &cb, TRUE))
+            if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !::GetOverlappedResult(m_hDir.Get(), &ov, &cb, TRUE))
             {
-                ::CancelIo(m_hDir);
-                ::GetOverlappedResult(m_hDir, &ov, &cb, TRUE);
+                ::CancelIo(m_hDir.Get());
+                ::GetOverlappedResult(m_hDir.Get(), &ov, &cb, TRUE);
                 break;
             }
             for (auto* p = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(buffer); cb; p = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(
@@ -176,26 +165,24 @@ private:
                     break;
             }
         }
-        ::CloseHandle(ov.hEvent);
     }
     void Look(const std::wstring& path)
     {
         // A file still being written is waited for.
-        HANDLE hFile = INVALID_HANDLE_VALUE;
-        for (int nTry = 0; nTry < 200 && hFile == INVALID_HANDLE_VALUE; ++nTry, ::Sleep(1))
-            if ((hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) ==
+        FileHandle file;
+        for (int nTry = 0; nTry < 200 && !file; ++nTry, ::Sleep(1))
+            if ((*file.Put() = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) ==
                     INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_SHARING_VIOLATION)
                 return;
-        if (hFile == INVALID_HANDLE_VALUE)
+        if (!file)
             return;
         ++m_nOpened;
         ::Sleep(200);
-        ::CloseHandle(hFile);
     }
 
-    HANDLE m_hDir;
-    HANDLE m_stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE m_watching = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    FileHandle m_hDir;
+    KernelHandle m_stop{ ::CreateEventA(nullptr, TRUE, FALSE, nullptr) };
+    KernelHandle m_watching{ ::CreateEventA(nullptr, TRUE, FALSE, nullptr) };
     std::atomic<int> m_nOpened{0};
     std::thread m_thread;
 };
