@@ -1,7 +1,8 @@
 // The log pane's text handling, apart from the dialog so it can be exercised on its own.
 #pragma once
 
-#include <windows.h>
+#include <afxstr.h>
+
 #include <stdarg.h>
 
 #include <mutex>
@@ -15,8 +16,8 @@ const UINT WM_DRAIN_LOG = WM_APP + 0x10;
 
 // Formats into the zero-filled buffer, cutting at the buffer's end on a character boundary (a double-byte
 // character is never split).
-void FormatLogLineV(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, va_list args);
-void FormatLogLine(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, ...);
+void FormatLogLineV(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, va_list args) AFX_PRINTF_FORMAT(2, 0);
+void FormatLogLine(char (&szLine)[LOG_LINE_BUFFER], const char* pszFormat, ...) AFX_PRINTF_FORMAT(2, 3);
 
 // Puts the text after the pane's text, leaves the caret after it and scrolls it into view. Only the new
 // text goes into the control, so the cost does not grow with the log.

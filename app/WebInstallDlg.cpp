@@ -14,11 +14,6 @@
 
 namespace {
 
-CString AnsiText(LPCWSTR pszWide)
-{
-    return WideToAnsi(pszWide);
-}
-
 // The target folder proposed for a site: its root folder, a backslash and "ZemWeb", whatever the root
 // ends with (a drive root gives a doubled backslash).
 CString ProposedFolder(const CString& strRootPath)
@@ -110,7 +105,7 @@ void CWebInstallDlg::EnumerateSites()
         // The numbering ends at the first site that cannot be read, whatever follows it.
         if (QuerySiteInfo(nSite, szDescription, szRootPath, szBinding) != S_OK)
             break;
-        LRESULT nIndex = pSiteList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(AnsiText(szDescription))));
+        LRESULT nIndex = pSiteList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideToAnsi(szDescription).GetString()));
         pSiteList->SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), nSite);
         if (nSite != 1)
             continue;
@@ -125,7 +120,7 @@ void CWebInstallDlg::EnumerateSites()
     CString strNoSite;
     strNoSite.LoadString(IDS_NO_WEBSITE);
     // The entry stands where site 1 would: choosing it asks for site 1 again.
-    LRESULT nIndex = pSiteList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<LPCSTR>(strNoSite)));
+    LRESULT nIndex = pSiteList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(strNoSite.GetString()));
     pSiteList->SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), 1);
     AppendLogMessage(IDS_NO_WEB_SERVER);
     AfxMessageBox(IDS_NO_WEB_SERVER, MB_OK, static_cast<UINT>(-1));
@@ -158,7 +153,7 @@ void CWebInstallDlg::ProposePackage()
     CString strName;
     strName.LoadString(IDS_PACKAGE_FILE_NAME);
     CString strPackage;
-    strPackage.Format("%s%s", m_szModuleDir, static_cast<LPCSTR>(strName));
+    strPackage.Format("%s%s", m_szModuleDir, strName.GetString());
     if (FileExistsAtPath(strPackage))
         SetDlgItemText(IDC_PACKAGE, strPackage);
 }
@@ -201,10 +196,10 @@ void CWebInstallDlg::OnSelchangeSite()
 
 void CWebInstallDlg::ApplySite(LPCWSTR pszRootPath, LPCWSTR pszBinding)
 {
-    CString strRootPath = AnsiText(pszRootPath);
-    AppendLogMessage(IDS_SITE_ROOT_PATH, static_cast<LPCSTR>(strRootPath));
+    CString strRootPath = WideToAnsi(pszRootPath);
+    AppendLogMessage(IDS_SITE_ROOT_PATH, strRootPath);
     SetDlgItemText(IDC_WEB_FOLDER, ProposedFolder(strRootPath));
-    SplitServerBinding(AnsiText(pszBinding), m_strHost, m_strPort, m_strHostHeader);
+    SplitServerBinding(WideToAnsi(pszBinding), m_strHost, m_strPort, m_strHostHeader);
     SetDlgItemText(IDC_SITE_LINK, BuildSiteUrl());
 }
 
@@ -339,7 +334,7 @@ BOOL CWebInstallDlg::OnHelpInfo(HELPINFO*)
 // ---------------------------------------------------------------------------------------------------------
 // Log pane
 
-void CWebInstallDlg::AppendLogMessage(UINT nID, ...)
+void CWebInstallDlg::AppendLogCatalogue(UINT nID, ...)
 {
     CString strFormat;
     strFormat.LoadString(nID);

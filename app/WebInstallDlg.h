@@ -18,8 +18,12 @@ public:
     // Appends one line to the log pane, from any thread, and returns once it is there. AppendLogMessage
     // takes a catalogue string as its format; AppendLogText a format of the caller's (null appends
     // nothing). Hand a finished text over as the value of "%s", never as the format.
-    void AppendLogMessage(UINT nID, ...);
-    void AppendLogText(const char* pszFormat, ...);
+    template <typename... Args>
+    void AppendLogMessage(UINT nID, const Args&... args)
+    {
+        AppendLogCatalogue(nID, AfxFormatArg(args)...);
+    }
+    void AppendLogText(const char* pszFormat, ...) AFX_PRINTF_FORMAT(2, 3);
 
     // The web site the list's selection stands for (each entry holds its site number), 0 with none.
     int SelectedSite() const;
@@ -46,6 +50,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    void AppendLogCatalogue(UINT nID, ...);
     void AppendLogV(const char* pszFormat, va_list args);
 
     void AddAboutMenuItem();
