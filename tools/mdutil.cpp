@@ -263,13 +263,22 @@ std::wstring DisplayValue(DWORD dataType, const std::vector<BYTE>& data, const P
     }
 }
 
-int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
+// Opens path for reading and prints its name first, as show and tree do; 0, or the status to exit with.
+int OpenAndName(CMetabaseKey& key, IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 {
-    CMetabaseKey key;
     HRESULT hr = OpenKey(key, admin, path, METADATA_PERMISSION_READ, timeoutMs);
     if (FAILED(hr))
         return Refused(L"OpenKey " + path, hr);
     Out(path + L"\n");
+    return 0;
+}
+
+int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
+{
+    CMetabaseKey key;
+    if (int status = OpenAndName(key, admin, timeoutMs, path))
+        return status;
+    HRESULT hr = S_OK;
     std::vector<BYTE> buffer(256);
     for (DWORD index = 0;; ) {
         METADATA_RECORD record = {};
@@ -303,12 +312,10 @@ int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 int TreeCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
 {
     CMetabaseKey key;
-    HRESULT hr = OpenKey(key, admin, path, METADATA_PERMISSION_READ, timeoutMs);
-    if (FAILED(hr))
-        return Refused(L"OpenKey " + path, hr);
-    Out(path + L"\n");
+    if (int status = OpenAndName(key, admin, timeoutMs, path))
+        return status;
     std::wstring failed;
-    hr = WalkKeys(admin, key.Handle(), L"", [&](const std::wstring& relative) {
+    HRESULT hr = WalkKeys(admin, key.Handle(), L"", [&](const std::wstring& relative) {
         if (!relative.empty())
             Out((path == L"/" ? L"/" : path + L"/") + relative + L"\n");
         return S_OK;
