@@ -1,4 +1,5 @@
-# What makes a program fit for the distribution.
+# What makes a program fit for the distribution, and what finishes the distribution once every file of it
+# is installed.
 
 # The system DLLs the programs import that are not among Windows' known DLLs, so that Windows would look
 # for them in the program's own folder first. A shipped program imports them delay-loaded instead: for
@@ -48,4 +49,12 @@ function(zem_ship_program target)
   add_dependencies(${target} zem_delay_imports)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${delay_libs})
   install(TARGETS ${target} RUNTIME DESTINATION .)
+endfunction()
+
+# Runs after everything else is installed, by `cmake --install` and by cpack alike (which strips the
+# programs before): signs the programs when a certificate is given, then writes SHA256SUMS.
+function(zem_finish_distribution)
+  find_program(ZEM_OSSLSIGNCODE osslsigncode)
+  install(CODE "set(ZEM_OSSLSIGNCODE \"${ZEM_OSSLSIGNCODE}\")\nset(ZEM_BUILD_DIR \"${CMAKE_BINARY_DIR}\")")
+  install(SCRIPT ${PROJECT_SOURCE_DIR}/dist/finish.cmake)
 endfunction()
