@@ -7,7 +7,7 @@ set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 file(GLOB_RECURSE programs LIST_DIRECTORIES false "${root}/*.exe" "${root}/*.dll")
 
 if("$ENV{ZEM_SIGN_PFX}" STREQUAL "")
-  message(STATUS "Unsigned distribution: no code-signing certificate given (ZEM_SIGN_PFX)")
+  message(NOTICE "Made an unsigned distribution: no code-signing certificate given (ZEM_SIGN_PFX)")
 else()
   if(NOT ZEM_OSSLSIGNCODE)
     message(FATAL_ERROR "ZEM_SIGN_PFX is set but osslsigncode was not found")
@@ -36,7 +36,7 @@ else()
   endforeach()
   file(REMOVE "${secret_dir}/password")
   list(LENGTH programs count)
-  message(STATUS "Signed ${count} program(s) with $ENV{ZEM_SIGN_PFX}")
+  message(NOTICE "Signed ${count} program(s) of the distribution with $ENV{ZEM_SIGN_PFX}")
 endif()
 
 # The format sha256sum writes and checks (`sha256sum -c SHA256SUMS` in the distribution's folder).
