@@ -23,4 +23,4 @@ __attribute__((constructor(101))) void TakeDllsFromSystem32Only()
         pfn(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-}  // namespace
+}   // namespace
