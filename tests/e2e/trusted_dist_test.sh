@@ -41,13 +41,16 @@ check "SHA256SUMS names every other file of the ZIP" diff <(cd "$dist" && find .
 check "  ... each with its hash" bash -c "cd '$dist' && sha256sum --quiet --strict -c SHA256SUMS"
 
 # What Wine 8 loads for the program after it started, each a DLL that is not one of Windows' known DLLs;
-# the override holds for the program alone, not for the tools that drive it.
+# the override holds for the programs of the distribution alone, not for the tools that drive them.
 planted="comctl32.dll comdlg32.dll uxtheme.dll winspool.drv compstui.dll"
-overrides='HKCU\Software\Wine\AppDefaults\ZemWebSetup.exe\DllOverrides'
-trap '"$X64/wine-run" reg delete "$overrides" /f >/dev/null 2>&1' EXIT
-for dll in $planted; do
-    cp "$X64/bin/planted_dll.dll" "$dist/$dll"
-    "$X64/wine-run" reg add "$overrides" /v "${dll%.dll}" /d native,builtin /f >/dev/null 2>&1
+for dll in $planted; do cp "$X64/bin/planted_dll.dll" "$dist/$dll"; done
+keys=()
+trap 'for key in "${keys[@]}"; do "$X64/wine-run" reg delete "$key" /f >/dev/null 2>&1; done' EXIT
+for program in $programs; do
+    keys+=("HKCU\\Software\\Wine\\AppDefaults\\${program#./}\\DllOverrides")
+    for dll in $planted; do
+        "$X64/wine-run" reg add "${keys[-1]}" /v "${dll%.dll}" /d native,builtin /f >/dev/null 2>&1
+    done
 done
 
 # Both pickers: the dialog test that opens each with its access key and cancels it, run from beside the
@@ -62,6 +65,9 @@ zem_mdutil add-site 1 "Default Web Site" 'C:\zem-trust\site' :80: >/dev/null
 check "the signed program does Install" "$X64/wine-run" "$X64/bin/zemdrive.exe" install \
     "$(zem_winepath -w "$dist/ZemWebSetup.exe")"
 check "  ... and publishes the package" cmp -s "$work/site/ZemWeb/ZemSetup.exe" "$dist/ZemSetup.exe"
+if [ -f "$dist/ZemPublish.exe" ]; then
+    check "the signed ZemPublish.exe publishes again" "$X64/wine-run" "$dist/ZemPublish.exe" publish
+fi
 markers=$(cd "$dist" && ls -- *.loaded 2>/dev/null)
 check "no planted DLL was loaded${markers:+: }${markers//$'\n'/ }" [ -z "$markers" ]
 
