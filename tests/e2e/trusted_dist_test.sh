@@ -47,9 +47,9 @@ for dll in $planted; do cp "$X64/bin/planted_dll.dll" "$dist/$dll"; done
 keys=()
 trap 'for key in "${keys[@]}"; do "$X64/wine-run" reg delete "$key" /f >/dev/null 2>&1; done' EXIT
 for program in $programs; do
-    keys+=("HKCU\\Software\\Wine\\AppDefaults\\${program#./}\\DllOverrides")
+    keys+=("HKCU\\Software\\Wine\\AppDefaults\\${program#./}")
     for dll in $planted; do
-        "$X64/wine-run" reg add "${keys[-1]}" /v "${dll%.dll}" /d native,builtin /f >/dev/null 2>&1
+        "$X64/wine-run" reg add "${keys[-1]}\\DllOverrides" /v "${dll%.dll}" /d native,builtin /f >/dev/null 2>&1
     done
 done
 
