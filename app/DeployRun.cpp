@@ -161,7 +161,7 @@ void CDeployRun::Progress(UINT nPos)
         ::PostMessageA(m_hWnd, WM_DRAIN_LOG, DRAIN_SOON, 0);
 }
 
-BOOL CDeployRun::AskYesNo(const char* pszQuestion)
+BOOL CDeployRun::AskYesNo(const char* pszQuestion, HRESULT)
 {
     // The user sees the whole log up to the question.
     WaitUntilShown();

@@ -58,7 +58,7 @@ private:
     // The run's events, on its thread.
     void LogLine(const char* pszLine) override;
     void Progress(UINT nPos) override;
-    BOOL AskYesNo(const char* pszQuestion) override;
+    BOOL AskYesNo(const char* pszQuestion, HRESULT hrCause) override;
     void ShowVerdict(const char* pszText, UINT nType) override;
     BOOL IsStopRequested() override { return m_bStop.load(); }
 

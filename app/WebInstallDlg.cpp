@@ -12,17 +12,6 @@
 
 #include <string.h>
 
-namespace {
-
-// The target folder proposed for a site: its root folder, a backslash and "ZemWeb", whatever the root
-// ends with (a drive root gives a doubled backslash).
-CString ProposedFolder(const CString& strRootPath)
-{
-    return strRootPath + "\\ZemWeb";
-}
-
-} // namespace
-
 CWebInstallDlg::CWebInstallDlg(CWnd* pParent) : CDialog(IDD_MAIN, pParent)
 {
     m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
@@ -84,10 +73,7 @@ void CWebInstallDlg::AddAboutMenuItem()
 
 void CWebInstallDlg::InitModulePaths()
 {
-    // One byte more than the fixed buffers hold: a path the system had to cut is recognised and refused.
-    char szPath[MAX_PATH + 2] = {};
-    ::GetModuleFileNameA(nullptr, szPath, MAX_PATH + 1);
-    SplitModulePath(szPath, m_szModuleDir, m_szListFile);
+    ReadModulePaths(m_szModuleDir, m_szListFile);
 }
 
 void CWebInstallDlg::EnumerateSites()
@@ -150,11 +136,8 @@ void CWebInstallDlg::ShowFirstSiteUrl()
 
 void CWebInstallDlg::ProposePackage()
 {
-    CString strName;
-    strName.LoadString(IDS_PACKAGE_FILE_NAME);
-    CString strPackage;
-    strPackage.Format("%s%s", m_szModuleDir, strName.GetString());
-    if (FileExistsAtPath(strPackage))
+    CString strPackage = ProposedPackage(m_szModuleDir);
+    if (!strPackage.IsEmpty())
         SetDlgItemText(IDC_PACKAGE, strPackage);
 }
 
@@ -235,12 +218,7 @@ void CWebInstallDlg::OnOK()
     InstallRefusal refusal = CheckInstallRequest(strFolder, strPackage, request);
     if (refusal.nMessageID != 0)
     {
-        CString strText;
-        if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
-            strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage));
-        else
-            strText.LoadString(refusal.nMessageID);
-        AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
+        AfxMessageBox(RefusalText(refusal, request), MB_OK | MB_ICONEXCLAMATION);
         if (refusal.nFocusID != 0)
             GetDlgItem(refusal.nFocusID)->SetFocus();
         return;

@@ -2,7 +2,6 @@
 
 #include "DeployFiles.h"
 #include "ListFile.h"
-#include "MbcsPath.h"
 #include "Text.h"
 #include "VirtualDir.h"
 #include "resource.h"
@@ -12,7 +11,6 @@
 
 namespace {
 
-const char kVirtualDirName[] = "Zem";
 const char kDefaultDocuments[] = "ZemWeb.htm,default.htm";
 
 // A destination that would leave the target folder, by its text or through a link or junction inside
@@ -114,18 +112,18 @@ DWORD CDeployment::Run()
 
 BOOL CDeployment::CreateVirtualDir()
 {
-    Log(Message(IDS_CREATE_VDIR, kVirtualDirName, m_strFolder));
-    HRESULT hr = CreateWebVirtualDir(m_request.nSite, kVirtualDirName, m_strFolder, kDefaultDocuments);
+    Log(Message(IDS_CREATE_VDIR, VIRTUAL_DIR_NAME, m_strFolder));
+    HRESULT hr = CreateWebVirtualDir(m_request.nSite, VIRTUAL_DIR_NAME, m_strFolder, kDefaultDocuments);
     if (SUCCEEDED(hr))
         return TRUE;
 
     CString strError;
     if (UINT nErrorID = VirtualDirErrorID(hr))
         strError.LoadString(nErrorID);
-    Log(Message(IDS_VDIR_FAILED_LOG, kVirtualDirName, static_cast<int>(hr), strError));
+    Log(Message(IDS_VDIR_FAILED_LOG, VIRTUAL_DIR_NAME, static_cast<int>(hr), strError));
     if (m_events.IsStopRequested())
         return FALSE;
-    return m_events.AskYesNo(Message(IDS_VDIR_FAILED_ASK, static_cast<int>(hr), strError));
+    return m_events.AskYesNo(Message(IDS_VDIR_FAILED_ASK, static_cast<int>(hr), strError), hr);
 }
 
 UINT CDeployment::ReadEntryCount()
@@ -145,27 +143,16 @@ UINT CDeployment::ReadEntryCount()
 
 void CDeployment::CopyEntry(const CString& strValue)
 {
-    CString strSourcePart, strDestPart;
-    SplitListEntry(strValue, strSourcePart, strDestPart);
-
-    CString strSource = m_request.strModuleDir + strSourcePart;
-    CString strDestFolder = m_strFolder + strDestPart;
-    if (!strDestPart.IsEmpty())
-        strDestFolder += '\\';
-    // Only the file name travels: folders inside the source part are not reproduced.
-    const char* pszSource = strSource;
-    const char* pSlash = FindLastCharMbcs(pszSource, '\\');
-    CString strDest = strDestFolder + (pSlash ? pSlash + 1 : pszSource);
-
-    Log(strDest);
+    ListEntryPaths paths = ListEntryPathsOf(strValue, m_request.strModuleDir, m_strFolder);
+    Log(paths.strDest);
     // The target folder is published to the whole network: nothing may be read from outside the
     // executable's folder or written outside the target folder.
-    if (!IsContainedRelativePath(strSourcePart) || !IsContainedRelativePath(strDestPart) || !PrepareFolder(strDestFolder))
+    if (!paths.bContained || !PrepareFolder(paths.strDestFolder))
     {
         LogFailure(kOutsideTarget);
         return;
     }
-    CopyLogged(strSource, strDest, TRUE);
+    CopyLogged(paths.strSource, paths.strDest, TRUE);
 }
 
 // Creates a destination folder below the target, folder by folder, and tells whether it really lies

@@ -1,6 +1,7 @@
 #include "InstallRequest.h"
 
 #include "MbcsPath.h"
+#include "Text.h"
 #include "resource.h"
 
 namespace {
@@ -50,6 +51,12 @@ bool IsFullPath(const char* pszPath)
 
 } // namespace
 
+CString RunFolderPath(const CString& strFolderText)
+{
+    CString strFolder = strFolderText;
+    return TargetFolderPath(ExpandedText(strFolder.Trim()));
+}
+
 InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request)
 {
     CString strFolder = strFolderText;
@@ -67,4 +74,28 @@ InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& 
     if (!FileExistsAtPath(request.strPackage))
         return { IDS_PACKAGE_NOT_FOUND, 0 };
     return { 0, 0 };
+}
+
+CString RefusalText(const InstallRefusal& refusal, const InstallRequest& request)
+{
+    CString strText;
+    if (refusal.nMessageID == IDS_PACKAGE_NOT_FOUND)
+        strText.Format(IDS_PACKAGE_NOT_FOUND, QuoteForMessage(request.strPackage));
+    else
+        strText.LoadString(refusal.nMessageID);
+    return strText;
+}
+
+CString ProposedFolder(const CString& strRootPath)
+{
+    return strRootPath + "\\ZemWeb";
+}
+
+CString ProposedPackage(const CString& strModuleDir)
+{
+    CString strName;
+    strName.LoadString(IDS_PACKAGE_FILE_NAME);
+    CString strPackage;
+    strPackage.Format("%s%s", strModuleDir.GetString(), strName.GetString());
+    return FileExistsAtPath(strPackage) ? strPackage : CString();
 }

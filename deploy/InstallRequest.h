@@ -27,3 +27,17 @@ struct InstallRefusal
 // package is not looked at while the folder is refused. IDS_PACKAGE_NOT_FOUND quotes request.strPackage.
 InstallRefusal CheckInstallRequest(const CString& strFolderText, const CString& strPackageText, InstallRequest& request);
 
+// What the user is told of a refusal: the catalogue string, the package quoted where it names one.
+CString RefusalText(const InstallRefusal& refusal, const InstallRequest& request);
+
+// The target folder proposed for a site: its root folder, a backslash and "ZemWeb", whatever the root
+// ends with (a drive root gives a doubled backslash).
+CString ProposedFolder(const CString& strRootPath);
+
+// The package proposed beside the executable (strModuleDir ends with a backslash), or the empty text
+// when there is none there: nothing is proposed that the request would refuse as missing.
+CString ProposedPackage(const CString& strModuleDir);
+
+// A folder as a run would use it: blanks removed, environment variables expanded, a closing backslash.
+CString RunFolderPath(const CString& strFolderText);
+

@@ -128,3 +128,19 @@ UINT EntryProgress(UINT nEntry, UINT nCount)
 {
     return nCount == 0 ? 5u : 5u + (50u * nEntry) / nCount;
 }
+
+ListEntryPaths ListEntryPathsOf(const CString& strValue, const CString& strModuleDir, const CString& strTarget)
+{
+    CString strSourcePart, strDestPart;
+    SplitListEntry(strValue, strSourcePart, strDestPart);
+    ListEntryPaths paths;
+    paths.strSource = strModuleDir + strSourcePart;
+    paths.strDestFolder = strTarget + strDestPart;
+    if (!strDestPart.IsEmpty())
+        paths.strDestFolder += '\\';
+    const char* pszSource = paths.strSource;
+    const char* pSlash = FindLastCharMbcs(pszSource, '\\');
+    paths.strDest = paths.strDestFolder + (pSlash ? pSlash + 1 : pszSource);
+    paths.bContained = IsContainedRelativePath(strSourcePart) && IsContainedRelativePath(strDestPart);
+    return paths;
+}

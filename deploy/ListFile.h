@@ -33,6 +33,18 @@ std::vector<CString> ReadListEntries(LPCSTR pszListFile, UINT nCount);
 // the source part and the destination part is empty.
 void SplitListEntry(const CString& strValue, CString& strSource, CString& strDest);
 
+// Where an entry with a source part is copied from and to.
+struct ListEntryPaths
+{
+    CString strSource;       // the executable's folder and the source part
+    CString strDestFolder;   // the target folder, and the destination part with a backslash when there is one
+    CString strDest;         // the destination folder and the source part's file name: folders inside the
+                             // source part are not reproduced
+    BOOL bContained;         // whether both parts stay below the folders they are appended to
+};
+// strModuleDir and strTarget end with a backslash.
+ListEntryPaths ListEntryPathsOf(const CString& strValue, const CString& strModuleDir, const CString& strTarget);
+
 // Whether a part of an entry stays below the folder it is appended to: not absolute (no leading
 // separator, no drive or stream colon) and no ".." component. Slashes count as separators, as the file
 // system takes them.

@@ -3,6 +3,8 @@
 #include "MetabaseConnection.h"
 #include "Text.h"
 
+#include <string.h>
+
 #include <new>
 #include <string>
 
@@ -17,6 +19,41 @@ HRESULT SetValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, DWORD dwIdenti
     METADATA_RECORD record = MetadataRecord(dwIdentifier, METADATA_INHERIT, IIS_MD_UT_FILE, dwDataType, data.data(),
                                             static_cast<DWORD>(data.size()));
     return pAdminBase->SetData(hKey, L"/", &record);
+}
+
+// Reads one value of the key at pszPath below hKey; a value the key does not have is no failure and
+// leaves the output as it was.
+HRESULT ReadValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszPath, DWORD dwIdentifier,
+                  DWORD dwAttributes, std::vector<BYTE>& data)
+{
+    data.clear();
+    HRESULT hr = GetMetadata(pAdminBase, hKey, pszPath,
+                             MetadataRecord(dwIdentifier, dwAttributes, ALL_METADATA, ALL_METADATA), data);
+    if (hr == HR_MD_DATA_NOT_FOUND)
+    {
+        data.clear();
+        return S_OK;
+    }
+    return hr;
+}
+
+HRESULT ReadString(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszPath, DWORD dwIdentifier,
+                   DWORD dwAttributes, std::wstring& strValue)
+{
+    std::vector<BYTE> data;
+    HRESULT hr = ReadValue(pAdminBase, hKey, pszPath, dwIdentifier, dwAttributes, data);
+    if (FAILED(hr) || data.size() < sizeof(WCHAR))
+        return hr;
+    const WCHAR* pText = reinterpret_cast<const WCHAR*>(data.data());
+    strValue.assign(pText, wcsnlen(pText, data.size() / sizeof(WCHAR)));
+    return hr;
+}
+
+std::wstring DirKeyPath(int nSite, LPCSTR pszName)
+{
+    WCHAR szSiteKey[SITE_KEY_PATH_CCH];
+    BuildSiteKeyPath(nSite, szSiteKey);
+    return std::wstring(szSiteKey) + L"/ROOT/" + AnsiToWide(pszName);
 }
 
 } // namespace
@@ -36,7 +73,7 @@ HRESULT CreateWebVirtualDir(int nSite, LPCSTR pszName, LPCSTR pszPath, LPCSTR ps
         rootPath = std::wstring(szSiteKey) + L"/ROOT";
         dirPath = rootPath + L"/" + strName;
         path = StringBytes(AnsiToWide(pszPath));
-        keyType = StringBytes(L"IIsWebVirtualDir");
+        keyType = StringBytes(VIRTUAL_DIR_KEY_TYPE);
         access = DwordBytes(MD_ACCESS_READ);
         if (pszDefaultDocs)
             docs = StringBytes(AnsiToWide(pszDefaultDocs));
@@ -79,4 +116,51 @@ HRESULT CreateWebVirtualDir(int nSite, LPCSTR pszName, LPCSTR pszPath, LPCSTR ps
             return hr;
     }
     return dir.Close();
+}
+
+HRESULT QueryVirtualDir(int nSite, LPCSTR pszName, VirtualDirInfo& info)
+{
+    CMetabaseConnection admin;
+    CMetabaseKey dir;
+    HRESULT hr = admin.Open(DirKeyPath(nSite, pszName).c_str(), METADATA_PERMISSION_READ, dir);
+    if (FAILED(hr))
+        return hr;
+    IMSAdminBaseW* pAdminBase = admin.Get();
+    hr = ReadString(pAdminBase, dir.Handle(), nullptr, MD_KEY_TYPE, METADATA_NO_ATTRIBUTES, info.strKeyType);
+    if (FAILED(hr))
+        return hr;
+    hr = ReadString(pAdminBase, dir.Handle(), nullptr, MD_VR_PATH, METADATA_INHERIT, info.strPath);
+    if (FAILED(hr))
+        return hr;
+    hr = ReadString(pAdminBase, dir.Handle(), nullptr, MD_DEFAULT_LOAD_FILE, METADATA_INHERIT, info.strDefaultDocs);
+    if (FAILED(hr))
+        return hr;
+    std::vector<BYTE> access;
+    hr = ReadValue(pAdminBase, dir.Handle(), nullptr, MD_ACCESS_PERM, METADATA_INHERIT, access);
+    if (SUCCEEDED(hr) && access.size() == sizeof(DWORD))
+        memcpy(&info.dwAccessFlags, access.data(), sizeof(DWORD));
+    return hr;
+}
+
+HRESULT DeleteWebVirtualDir(int nSite, LPCSTR pszName)
+{
+    std::wstring strName = AnsiToWide(pszName);
+    CMetabaseConnection admin;
+    CMetabaseKey root;
+    WCHAR szSiteKey[SITE_KEY_PATH_CCH];
+    BuildSiteKeyPath(nSite, szSiteKey);
+    HRESULT hr = admin.Open((std::wstring(szSiteKey) + L"/ROOT").c_str(), kReadWrite, root);
+    if (FAILED(hr))
+        return hr;
+    IMSAdminBaseW* pAdminBase = admin.Get();
+    std::wstring strKeyType;
+    hr = ReadString(pAdminBase, root.Handle(), strName.c_str(), MD_KEY_TYPE, METADATA_NO_ATTRIBUTES, strKeyType);
+    if (FAILED(hr))
+        return hr;
+    if (strKeyType != VIRTUAL_DIR_KEY_TYPE)
+        return HR_NOT_VIRTUAL_DIR;
+    hr = pAdminBase->DeleteKey(root.Handle(), strName.c_str());
+    if (FAILED(hr))
+        return hr;
+    return root.Close();
 }

@@ -25,7 +25,7 @@ struct Recorder : IDeployEvents
 
     void LogLine(const char* pszLine) override { log.push_back(pszLine); }
     void Progress(UINT nPos) override { positions.push_back(nPos); }
-    BOOL AskYesNo(const char* pszQuestion) override
+    BOOL AskYesNo(const char* pszQuestion, HRESULT) override
     {
         questions.push_back(pszQuestion);
         if (answers.empty())

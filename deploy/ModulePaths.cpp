@@ -21,3 +21,11 @@ void SplitModulePath(const char* pszExePath, char (&szModuleDir)[MAX_PATH + 1], 
     if (char* pSlash = FindLastCharMbcs(szModuleDir, '\\'))
         pSlash[1] = '\0';
 }
+
+void ReadModulePaths(char (&szModuleDir)[MAX_PATH + 1], char (&szListFile)[MAX_PATH + 1])
+{
+    // One byte more than the fixed buffers hold: a path the system had to cut is recognised and refused.
+    char szPath[MAX_PATH + 2] = {};
+    ::GetModuleFileNameA(nullptr, szPath, MAX_PATH + 1);
+    SplitModulePath(szPath, szModuleDir, szListFile);
+}

@@ -1,7 +1,9 @@
 // The client address of a web site, worked out from the site's first binding ("address:port:host header").
 #pragma once
 
-#include "stdafx.h"
+#include <windows.h>
+
+#include <afxstr.h>
 
 // The computer's name as the site address uses it: at most 15 characters, empty when it cannot be read.
 CString GetComputerNameText();

@@ -8,3 +8,6 @@
 // system would have cut it into another path), and a list-file path that would not fit leaves that one
 // empty: nothing is ever written past the buffers.
 void SplitModulePath(const char* pszExePath, char (&szModuleDir)[MAX_PATH + 1], char (&szListFile)[MAX_PATH + 1]);
+
+// The two paths of the running program's own executable.
+void ReadModulePaths(char (&szModuleDir)[MAX_PATH + 1], char (&szListFile)[MAX_PATH + 1]);
