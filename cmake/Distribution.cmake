@@ -6,7 +6,7 @@
 # each, this folder holds a library of the same name, searched before the toolchain's, that gives the
 # linker a delay-import library and the helper that loads it. The start-up hook (util/SystemDlls.cpp)
 # has then already limited every load to System32.
-set(ZEM_DELAYED_DLLS comctl32 comdlg32)
+set(ZEM_DELAYED_DLLS comctl32 comdlg32 bcrypt)
 set(ZEM_DELAYLIB_DIR ${CMAKE_BINARY_DIR}/delayimp)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(import_prefix __imp_)
