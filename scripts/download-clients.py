@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Many clients downloading one address at the same moment, as a network does the morning it installs.
 
-  download-clients.py fetch <url> <server> <package> [clients]
+  download-clients.py fetch <url> <server> <package> [clients] [runs]
       the clients (default 500) start at once; each checks status 200 and the body's SHA-256 against the
-      package file; then one client alone. Prints both throughputs and their ratio.
+      package file; then one client alone. Prints both throughputs and their ratio, run by run (default
+      1) and as min/median/max.
   download-clients.py replace <url> <server> <old> <new> <clients> <command>...
       the clients start and read the first part of the old package; <command> replaces it (a second
       Install) while others keep asking; once it has ended, the first clients read on and as many new
@@ -24,7 +25,7 @@ from urllib.parse import urlsplit
 
 import aiohttp
 
-CHUNK = 1 << 20
+CHUNK = MB = 1 << 20
 
 
 class Client:
@@ -114,16 +115,28 @@ async def download_all(url, host, server, count):
         return clients, time.monotonic() - began
 
 
-async def fetch(url, server, package, count):
+async def fetch(url, server, package, count, runs):
     url, host = target(url, server)
-    many, many_time = await download_all(url, host, server, count)
-    one, one_time = await download_all(url, host, server, 1)
-    ok = report(f"{count} clients at once", many, package, [package])
-    ok = report("one client alone", one, package, [package]) and ok
-    many_rate = sum(c.size for c in many) / many_time / 1e6
-    one_rate = one[0].size / one_time / 1e6
-    print(f"throughput: {count} clients {many_rate:.0f} MB/s in {many_time:.1f} s, one client {one_rate:.0f} MB/s"
-          f" in {one_time:.2f} s, ratio {many_rate / one_rate:.2f}")
+    ok, figures = True, {"many": [], "one": [], "ratio": []}
+    for run in range(1, runs + 1):
+        many, many_time = await download_all(url, host, server, count)
+        # One client alone, downloading again for at least a second, so that the figure is not a moment's.
+        one, began = [], time.monotonic()
+        while not one or time.monotonic() - began < 1:
+            one += (await download_all(url, host, server, 1))[0]
+        one_time = time.monotonic() - began
+        ok = report(f"run {run}: {count} clients at once", many, package, [package]) and ok
+        ok = report(f"run {run}: one client alone, {len(one)} times in a row", one, package, [package]) and ok
+        figures["many"].append(sum(c.size for c in many) / many_time / MB)
+        figures["one"].append(sum(c.size for c in one) / one_time / MB)
+        figures["ratio"].append(figures["many"][-1] / figures["one"][-1])
+        print(f"run {run}: {count} clients {figures['many'][-1]:.0f} MB/s in {many_time:.1f} s, one client"
+              f" {figures['one'][-1]:.0f} MB/s, ratio {figures['ratio'][-1]:.2f}")
+    print(f"download ({count} clients x {package.size / MB:.0f} MB at once), {runs} runs")
+    for key, name, unit in (("many", f"{count} clients at once, aggregate", "MB/s"),
+                            ("one", "one client alone", "MB/s"), ("ratio", "ratio", "x")):
+        values = sorted(figures[key])
+        print(f"  {name:<34} min {values[0]:9.3f}  median {values[len(values) // 2]:9.3f}  max {values[-1]:9.3f} {unit}")
     return ok
 
 
@@ -164,12 +177,13 @@ async def replace(url, server, old, new, count, command):
 
 def main(argv):
     if len(argv) >= 5 and argv[1] == "fetch":
-        ok = asyncio.run(fetch(argv[2], argv[3], Package("package", argv[4]), int(argv[5]) if len(argv) > 5 else 500))
+        ok = asyncio.run(fetch(argv[2], argv[3], Package("package", argv[4]), int(argv[5]) if len(argv) > 5 else 500,
+                               int(argv[6]) if len(argv) > 6 else 1))
     elif len(argv) >= 8 and argv[1] == "replace":
         ok = asyncio.run(replace(argv[2], argv[3], Package("old package", argv[4]), Package("new package", argv[5]),
                                  int(argv[6]), argv[7:]))
     else:
-        print(__doc__.strip().splitlines()[2].strip() + "\n" + __doc__.strip().splitlines()[5].strip(), file=sys.stderr)
+        print("\n".join(line.strip() for line in __doc__.splitlines() if "download-clients.py " in line), file=sys.stderr)
         return 2
     return 0 if ok else 1
 

@@ -5,6 +5,10 @@ Debian's chromium, headless, driven through chromium-driver by Selenium, looks a
 showed, reached at the server that serves it: once per language the visitor's browser may speak, and once
 with JavaScript switched off. Each look: no console error, no failed request, the three sections with
 their lang, the visitor's first; the first look also downloads the package with the link.
+
+Selenium rather than the DevTools protocol spoken directly: Debian builds the driver with the browser, so
+the two always match, and the driver brings the waiting, element lookup and logs a test would otherwise
+write itself; the two protocol calls it has no word for go through it unchanged.
 """
 import hashlib
 import json
