@@ -119,10 +119,11 @@ def location(url, folder, access, docs, browse, exts):
             lines.append("            location ~ /$ { return 403; }")
         if exts is not None:
             # A file is served only when the MIME map knows its extension, as IIS 6 does (404 otherwise):
-            # the copies a run has on their way (.tmp) among them. A name without one may be a folder.
+            # the copies a run has on their way (.tmp) among them. A name without one may be a folder, which
+            # nginx redirects to its address with a slash.
             known = "|".join(sorted(exts)) or "(?!)"
             lines.append(f'            location ~* "\\.(?!(?:{known})$)[^./]*$" {{ return 404; }}')
-            lines.append("            location ~ /[^./]+$ { if (-d $request_filename) { return 301 $uri/; } return 404; }")
+            lines.append("            location ~ /[^./]+$ { if (!-d $request_filename) { return 404; } }")
     lines.append("        }")
     return lines
 
