@@ -7,7 +7,9 @@
 #include "resource.h"
 
 #include <stddef.h>
+#include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <atomic>
@@ -38,6 +40,55 @@ CString UniqueName(const CString& strFolder, LPCSTR pszKind)
     CString strName;
     strName.Format("zem%lx_%x.%s", ::GetCurrentProcessId(), g_nTempCounter++, pszKind);
     return strFolder + strName;
+}
+
+// The process that made a name UniqueName gave with the kind "tmp"; 0 for any other name.
+DWORD MakerOfName(const wchar_t* pszName)
+{
+    unsigned long ulProcess = 0, ulCounter = 0;
+    int nEnd = 0;
+    wchar_t szCheck[32];
+    if (swscanf(pszName, L"zem%lx_%lx.tmp%n", &ulProcess, &ulCounter, &nEnd) != 2 || pszName[nEnd] != L'\0')
+        return 0;
+    // Only the very text UniqueName writes: no sign, no leading zeros, no upper case.
+    swprintf(szCheck, 32, L"zem%lx_%lx.tmp", ulProcess, ulCounter);
+    return wcscmp(szCheck, pszName) == 0 ? static_cast<DWORD>(ulProcess) : 0;
+}
+
+// Whether the process that made something at ftMade may still run. A process of that id started later is
+// another one, the id having been given again; one this process may not look at is taken to run.
+bool IsMakerRunning(DWORD dwProcessId, const FILETIME& ftMade)
+{
+    KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, dwProcessId));
+    if (!process)
+        return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    FILETIME ftStarted, ftEnded, ftKernel, ftUser;
+    if (::WaitForSingleObject(process.Get(), 0) != WAIT_TIMEOUT)
+        return false;
+    return !::GetProcessTimes(process.Get(), &ftStarted, &ftEnded, &ftKernel, &ftUser) ||
+           ::CompareFileTime(&ftStarted, &ftMade) <= 0;
+}
+
+// The path in the form the wide functions take past MAX_PATH. The ANSI ones refuse a name that long even
+// where the platform could make a file under it, and what this code makes it must be able to remove.
+std::wstring LongPath(LPCSTR pszPath)
+{
+    std::wstring strPath = AnsiToWide(pszPath);
+    std::wstring strFull(::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr), L'\0');
+    strFull.resize(::GetFullPathNameW(strPath.c_str(), static_cast<DWORD>(strFull.size()), &strFull[0], nullptr));
+    if (strFull.empty())
+        return strPath;
+    if (strFull.compare(0, 4, L"\\\\?\\") == 0)
+        return strFull;
+    if (strFull.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + strFull.substr(2);
+    return L"\\\\?\\" + strFull;
+}
+
+void RemoveOurFile(const std::wstring& strLongPath)
+{
+    ::SetFileAttributesW(strLongPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(strLongPath.c_str());
 }
 
 DWORD CopyToTemporary(LPCSTR pszSource, const CString& strFolder, CString& strTemp)
@@ -164,11 +215,30 @@ DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder,
         dwError = ::GetLastError();
     }
     if (bTempMade)
-    {
-        ::SetFileAttributesA(strTemp, FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(strTemp);
-    }
+        RemoveOurFile(LongPath(strTemp));
     return ::GetFileAttributesA(strDestFolder) == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : dwError;
+}
+
+void RemoveAbandonedWorkFolders(LPCSTR pszFolder)
+{
+    const std::wstring strFolder = LongPath(pszFolder);
+    WIN32_FIND_DATAW folder;
+    FindHandle folders(::FindFirstFileW((strFolder + L"zem*.tmp").c_str(), &folder));
+    for (bool bMore = bool(folders); bMore; bMore = ::FindNextFileW(folders.Get(), &folder))
+    {
+        DWORD dwMaker = MakerOfName(folder.cFileName);
+        if (!(folder.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !dwMaker || IsMakerRunning(dwMaker, folder.ftCreationTime))
+            continue;
+        const std::wstring strWork = strFolder + folder.cFileName + L"\\";
+        WIN32_FIND_DATAW copy;
+        FindHandle copies(::FindFirstFileW((strWork + L"zem*.tmp").c_str(), &copy));
+        for (bool bMoreCopies = bool(copies); bMoreCopies; bMoreCopies = ::FindNextFileW(copies.Get(), &copy))
+        {
+            if (!(copy.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && MakerOfName(copy.cFileName) == dwMaker)
+                RemoveOurFile(strWork + copy.cFileName);
+        }
+        ::RemoveDirectoryW(strWork.c_str());
+    }
 }
 
 CWorkFolder::CWorkFolder(LPCSTR pszParent)

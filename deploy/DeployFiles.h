@@ -24,6 +24,12 @@ const DWORD REPLACE_WAIT_MS = 10000;
 DWORD ReplaceCopyFile(LPCSTR pszSource, LPCSTR pszDest, BOOL bRemoveEmptyFolder, LPCSTR pszWorkFolder = nullptr,
                       DWORD dwWaitMs = REPLACE_WAIT_MS);
 
+// Removes the work folders (CWorkFolder) that earlier runs left in pszFolder, ending with a backslash, when
+// they were ended from outside, as a crash or a forced log-off ends a run: only folders named as
+// CWorkFolder names them, of a process that no longer runs, and only the copies such a run made in them.
+// Anything else in such a folder keeps it.
+void RemoveAbandonedWorkFolders(LPCSTR pszFolder);
+
 // A folder of this run's own inside the target folder for the copies on their way: names looked up in a
 // small folder are found quickly, where a folder of a thousand published files is searched name by name.
 // Removed again with the owner; empty when it could not be made.

@@ -62,6 +62,7 @@ DWORD CDeployment::Run()
         return 0;
     }
     m_strResolvedTarget = ResolvedFolder(m_strFolder);
+    RemoveAbandonedWorkFolders(m_strFolder);
     CWorkFolder workFolder(m_strFolder);
     m_pszWorkFolder = workFolder.Path();
     m_events.Progress(5);

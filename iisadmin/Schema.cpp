@@ -34,6 +34,7 @@ const PropertySchema kProperties[] = {
     { L"AccessFlags", MD_ACCESS_PERM, DWORD_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, kAccessFlags,
       sizeof kAccessFlags / sizeof kAccessFlags[0] },
     { L"DefaultDoc", MD_DEFAULT_LOAD_FILE, STRING_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0 },
+    { L"MimeMap", MD_MIME_MAP, MULTISZ_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0 },
 };
 
 const FlagName kDataTypes[] = {

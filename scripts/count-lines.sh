@@ -12,7 +12,7 @@ lines() { xargs -r cat -- | wc -l; }
 
 product=$(code_files . ':!tests' | lines)
 tests=$(code_files tests | lines)
-cases=$(code_files tests | grep -E '(_test\.cpp|Test\.cpp|_test\.sh)$' | lines)
+cases=$(code_files tests | grep -E '(_test\.cpp|Test\.cpp|_test\.(sh|py))$' | lines)
 pct() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f%%", b ? 100 * a / b : 0 }'; }
 printf '%-28s %6s\n' "product code" "$product"
 printf '%-28s %6s  %s of the product\n' "test cases" "$cases" "$(pct "$cases" "$product")"

@@ -14,13 +14,16 @@ depend on port 80). A ports file left by the running server is kept, so a reload
 import errno
 import os
 import re
+import resource
 import socket
 import sys
 
-# IIS 6 MIME map for what a download site holds; everything else goes out as a download.
-TYPES = {"text/html": "htm html", "text/css": "css", "application/javascript": "js", "text/plain": "txt",
-         "image/gif": "gif", "image/png": "png", "image/jpeg": "jpg jpeg", "image/x-icon": "ico",
-         "application/octet-stream": "exe msi zip"}
+# What IIS 6 maps for a download site, for a store that holds no MIME map of its own (a new stand-in store);
+# a real one's /LM/MimeMap comes with the export.
+DEFAULT_MIME = {".htm": "text/html", ".html": "text/html", ".css": "text/css", ".js": "application/x-javascript",
+                ".txt": "text/plain", ".gif": "image/gif", ".png": "image/png", ".jpg": "image/jpeg",
+                ".jpeg": "image/jpeg", ".ico": "image/x-icon", ".exe": "application/octet-stream",
+                ".msi": "application/octet-stream", ".zip": "application/x-zip-compressed"}
 MD_ACCESS_READ = 0x1
 MD_DIRBROW_LOADDEFAULT = 0x40000000
 
@@ -30,17 +33,33 @@ class Unservable(Exception):
 
 
 def parse_export(lines):
-    """Sites in the order of the export: {number: {"name", "bindings", "dirs"}}."""
-    sites = {}
+    """Sites in the order of the export, {number: {"name", "bindings", "dirs"}}, and the MIME map
+    {".ext": type} (empty when the store has none)."""
+    sites, mime = {}, {}
     for line in lines:
         fields = line.rstrip("\r\n").split("\t")
-        if fields[0] == "site" and len(fields) == 3:
+        if fields[0] == "mime" and len(fields) == 3:
+            mime[fields[1].strip().lower()] = fields[2].strip()
+        elif fields[0] == "site" and len(fields) == 3:
             sites[fields[1]] = {"name": fields[2], "bindings": [], "dirs": []}
         elif fields[0] == "binding" and len(fields) == 3 and fields[1] in sites:
             sites[fields[1]]["bindings"].append(fields[2])
         elif fields[0] == "dir" and len(fields) == 7 and fields[1] in sites:
             sites[fields[1]]["dirs"].append(fields[2:])
-    return sites
+    return sites, mime
+
+
+def served_types(mime):
+    """{type: [extension...]} for nginx's types block, and the extensions IIS serves (None: every one, as
+    a wildcard entry says). Entries nginx could not take in its configuration are left out."""
+    types, exts = {}, []
+    for ext, kind in (mime or DEFAULT_MIME).items():
+        if ext in ("*", ".*"):
+            return types, None
+        if re.fullmatch(r"\.[a-z0-9_+~-]+", ext) and re.fullmatch(r"[\w.+-]+/[\w.+-]+", kind):
+            types.setdefault(kind, []).append(ext[1:])
+            exts.append(ext[1:])
+    return types, exts
 
 
 def parse_binding(binding):
@@ -84,7 +103,7 @@ def unix_path(windows_path, prefix):
     return current
 
 
-def location(url, folder, access, docs, browse):
+def location(url, folder, access, docs, browse, exts):
     lines = [f"        location {url} {{"]
     if url != "/":
         lines.insert(0, f"        location = {url.rstrip('/')} {{ return 301 {url}; }}")
@@ -98,6 +117,13 @@ def location(url, folder, access, docs, browse):
             lines.append("            index " + " ".join(names) + ";")
         else:
             lines.append("            location ~ /$ { return 403; }")
+        if exts is not None:
+            # A file is served only when the MIME map knows its extension, as IIS 6 does (404 otherwise):
+            # the copies a run has on their way (.tmp) among them. A name without one may be a folder, which
+            # nginx redirects to its address with a slash.
+            known = "|".join(sorted(exts)) or "(?!)"
+            lines.append(f'            location ~* "\\.(?!(?:{known})$)[^./]*$" {{ return 404; }}')
+            lines.append("            location ~ /[^./]+$ { if (!-d $request_filename) { return 404; } }")
     lines.append("        }")
     return lines
 
@@ -163,26 +189,53 @@ def plan(sites, prefix, served, free_all):
     return servers, report
 
 
-def render(servers, run):
+# Sized for the morning the whole network downloads the client at once, from what this machine allows:
+# - one worker per core: with sendfile a worker mostly waits on sockets, so more would only share the cores;
+# - a download holds two descriptors, its socket and the open package, so a worker takes the whole
+#   open-file limit the server starts with and half of it in connections (the kernel may hand every new
+#   connection to the same worker); whoever waits beyond that waits in a listen backlog as deep as the
+#   system lets it be, instead of being closed unanswered;
+# - sendfile: the package goes from the page cache to the socket without passing through the worker, a
+#   chunk at a time, so one fast client never holds a worker while the others wait;
+# - no open_file_cache: a cached descriptor would go on serving a package that Install has replaced.
+def machine_limits():
+    """(worker processes, open files per worker, connections per worker, listen backlog)."""
+    _, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    files = 1 << 20 if hard == resource.RLIM_INFINITY else min(hard, 1 << 20)
+    try:
+        with open("/proc/sys/net/core/somaxconn") as f:
+            backlog = int(f.read())
+    except (OSError, ValueError):
+        backlog = 511
+    return os.cpu_count() or 1, files, max(64, min(files // 2 - 16, 16384)), min(backlog, 65535)
+
+
+def render(servers, run, mime):
     """nginx.conf's lines for the planned servers, everything of the server kept below run."""
+    workers, files, connections, backlog = machine_limits()
+    types, exts = served_types(mime)
     blocks = []
     for server in servers:
         host = server["host"]
         body = [f"        # {server['title']}"]
         for d in sorted(server["dirs"], key=lambda d: d[0]):
-            body += location(*d)
-        blocks.append([f"    server {{", f"        listen {server['listen']}{'' if host else ' default_server'};",
+            body += location(*d, exts)
+        default = "" if host else f" default_server backlog={backlog}"
+        blocks.append([f"    server {{", f"        listen {server['listen']}{default};",
                        f'        server_name "{host}";'] + body + ["    }"])
     # A port without a binding for any name answers unknown names with 400, as IIS does.
     listens = {server["listen"] for server in servers}
     defaults = {server["listen"] for server in servers if not server["host"]}
     for listen in sorted(listens - defaults):
-        blocks.append([f"    server {{ listen {listen} default_server; return 400; }}"])
+        blocks.append([f"    server {{ listen {listen} default_server backlog={backlog}; return 400; }}"])
 
-    conf = [f"pid {run}/nginx.pid;", f"error_log {run}/logs/error.log;", "events { worker_connections 64; }",
+    conf = [f"# Sized from this machine: {workers} cores, {files} open files (scripts/nginx-conf.py says why).",
+            f"worker_processes {workers};", f"worker_rlimit_nofile {files};", f"pid {run}/nginx.pid;",
+            f"error_log {run}/logs/error.log;", f"events {{ worker_connections {connections}; }}",
             "http {", f"    access_log {run}/logs/access.log;",
             *(f"    {k}_temp_path {run}/tmp/{k};" for k in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")),
-            "    types {", *(f"        {t} {e};" for t, e in TYPES.items()), "    }",
+            "    sendfile on;", "    sendfile_max_chunk 1m;", "    tcp_nopush on;",
+            "    types {", *(f"        {t} {' '.join(sorted(e))};" for t, e in sorted(types.items())), "    }",
             "    default_type application/octet-stream;", "    autoindex off;", "    absolute_redirect off;",
             "    server_tokens off;"]
     for block in blocks:
@@ -208,7 +261,7 @@ def main(argv):
     export, prefix, runtime = argv[1:4]
     free_all = len(argv) == 5
     with open(export, encoding="utf-8") as f:
-        sites = parse_export(f)
+        sites, mime = parse_export(f)
     run = os.path.abspath(runtime)
     ports_file = os.path.join(run, "ports")
     served = {}
@@ -217,7 +270,7 @@ def main(argv):
             served = {int(a): int(b) for a, b in (line.split() for line in f if line.strip())}
 
     servers, report = plan(sites, prefix, served, free_all)
-    write(run, render(servers, run), served)
+    write(run, render(servers, run, mime), served)
     for line in report or ["no web site in the metabase: nothing to serve"]:
         print("nginx: " + line)
     return 0

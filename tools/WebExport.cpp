@@ -8,6 +8,7 @@ namespace iisadmin {
 namespace {
 
 const wchar_t kService[] = L"/LM/W3SVC";
+const wchar_t kMimeMap[] = L"/LM/MimeMap";
 
 // Reads one value; `inherit` lets an ancestor's inheritable value stand in for a missing own one.
 HRESULT ReadValue(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& path, DWORD id, bool inherit,
@@ -48,7 +49,7 @@ HRESULT Field(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& pat
             if (c == L'\t' || c == L'\r' || c == L'\n')
                 c = L' ';
         entries.push_back(entry);
-        if (id != MD_SERVER_BINDINGS)
+        if (id != MD_SERVER_BINDINGS && id != MD_MIME_MAP)
             break;
     }
     return S_OK;
@@ -75,6 +76,30 @@ HRESULT ExportDir(IMSAdminBaseW* admin, METADATA_HANDLE service, const std::wstr
         step = L"GetData " + std::wstring(kService) + L"/" + key + L" Path";
     }
     return hr;
+}
+
+// The mime lines: one per entry ".ext,type" of the machine's MIME map; none when the store has no map.
+HRESULT ExportMimeMap(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step)
+{
+    CMetabaseKey mapKey;
+    HRESULT hr = mapKey.Open(admin, METADATA_MASTER_ROOT_HANDLE, kMimeMap, METADATA_PERMISSION_READ, timeoutMs);
+    if (hr == HR_PATH_NOT_FOUND)
+        return S_OK;
+    if (FAILED(hr)) {
+        step = L"OpenKey " + std::wstring(kMimeMap);
+        return hr;
+    }
+    std::vector<std::wstring> entries;
+    if (FAILED(hr = Field(admin, mapKey.Handle(), L"", MD_MIME_MAP, false, entries))) {
+        step = L"GetData " + std::wstring(kMimeMap);
+        return hr;
+    }
+    for (const std::wstring& entry : entries) {
+        size_t comma = entry.find(L',');
+        if (comma != std::wstring::npos)
+            out += L"mime\t" + entry.substr(0, comma) + L"\t" + entry.substr(comma + 1) + L"\n";
+    }
+    return mapKey.Close();
 }
 
 bool IsSiteNumber(const wchar_t* name)
@@ -116,8 +141,11 @@ HRESULT WalkKeys(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& 
 
 HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std::wstring& step)
 {
+    HRESULT hr = ExportMimeMap(admin, timeoutMs, out, step);
+    if (FAILED(hr))
+        return hr;
     CMetabaseKey serviceKey;
-    HRESULT hr = serviceKey.Open(admin, METADATA_MASTER_ROOT_HANDLE, kService, METADATA_PERMISSION_READ, timeoutMs);
+    hr = serviceKey.Open(admin, METADATA_MASTER_ROOT_HANDLE, kService, METADATA_PERMISSION_READ, timeoutMs);
     if (hr == HR_PATH_NOT_FOUND)
         return S_OK;   // no web service: nothing to serve
     if (FAILED(hr)) {

@@ -13,6 +13,7 @@ namespace iisadmin {
 //   site <n> <ServerComment>
 //   binding <n> <IP:Port:Host>                                  one per ServerBindings entry
 //   dir <n> <URL path> <Path> <AccessFlags> <DefaultDoc> <DirBrowseFlags>
+//   mime <.ext> <type>                                          one per entry of /LM/MimeMap, first
 // A dir line stands for ROOT ("/") and for each key below it with a Path of its own ("/Zem/"); the last
 // three values are the effective ones, inherited where the key sets none, and "-" when nobody sets them.
 // Tabs and line breaks inside values become blanks. On failure `step` names the call that failed.

@@ -207,6 +207,37 @@ TEST_F(DeployRun, FilesInUseAreWaitedForOrKeptWhole)
     }
 }
 
+// The target holds only what was published: the work folders of runs ended from outside go with the next
+// run (only those), and a copy that fails for the length of its name leaves no temporary file either.
+TEST_F(DeployRun, LeavesNoDebrisAndClearsWhatEndedRunsLeft)
+{
+    ASSERT_TRUE(CreateDirectoryTree(m_target.c_str()));
+    char szOwn[32];
+    sprintf(szOwn, "zem%lx_3.tmp", ::GetCurrentProcessId());
+    // ffffff0: an id no system gives a process. Then this process, which runs, and names not made as ours.
+    for (const char* name : { "zemffffff0_3.tmp", "zemffffff0_5.tmp", static_cast<const char*>(szOwn), "zemffffff0_03.tmp" })
+    {
+        ::CreateDirectoryA((m_target + name).c_str(), nullptr);
+        WriteTextFile(m_target + name + "\\zemffffff0_9.tmp", "partial copy");
+    }
+    WriteTextFile(m_target + "zemffffff0_5.tmp\\notes.txt", "not ours");
+    WriteTextFile(m_target + "zemffffff0_6.tmp", "a file, not a work folder");
+    Recorder run = Run("FilesCount=1\r\nFile1=a.htm\r\n");
+    EXPECT_EQ(Msg(IDS_SETUP_FINISHED), run.log.back());
+    EXPECT_EQ("ZemSetup.exe|a.htm|" + std::string(szOwn) + "|zemffffff0_03.tmp|zemffffff0_5.tmp|zemffffff0_6.tmp", FolderListing(m_target));
+    EXPECT_EQ("notes.txt", FolderListing(m_target + "zemffffff0_5.tmp\\"));
+    EXPECT_EQ("zemffffff0_9.tmp", FolderListing(m_target + szOwn + "\\"));
+
+    for (size_t length : { 245u, 252u, 259u })
+    {
+        std::string t = FreshFolder("long" + std::to_string(length));
+        Target(t + std::string(length - t.size() - 1, 'L') + "\\");
+        run = Run("FilesCount=2\r\nFile1=web\\ZemWeb.htm\r\nFile2=web\\images\\logo.gif,sub\r\n");
+        EXPECT_EQ(Msg(IDS_SETUP_FAILED), run.log.back()) << length;
+        EXPECT_EQ(std::string::npos, (FolderListing(m_target) + FolderListing(m_target + "sub\\")).find("zem")) << length;
+    }
+}
+
 TEST_F(DeployRun, VirtualDirectoryAndItsQuestion)
 {
     ASSERT_TRUE(UseStoreWithSites("worker-store", 1)) << "mdutil could not seed the store (is the stand-in registered?)";
