@@ -246,19 +246,32 @@ public:
             dialog.DoModal();
             dlg = nullptr;
         });
-        WaitUntil([&] {
-            if (uiThreadId == 0)
-                return false;
-            if (HWND box = FindThreadWindow(uiThreadId, IsMessageBox))
-                startupMessages.push_back(ReadMessageBox(box)), Answer(box, IDOK);
-            return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
-        });
+        try
+        {
+            WaitUntil([&] {
+                if (uiThreadId == 0)
+                    return false;
+                // A box answered stays on screen a moment: it is read and answered once.
+                if (HWND box = FindThreadWindow(uiThreadId, IsMessageBox))
+                    startupMessages.push_back(ReadMessageBox(box)), Answer(box, IDOK),
+                        WaitUntil([box] { return !::IsWindow(box) || !::IsWindowVisible(box); });
+                return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
+            });
+        }
+        catch (const DriverError& e)
+        {
+            hDlg = nullptr;
+            ADD_FAILURE() << "the dialog did not come up: " << e.what();
+        }
     }
 
     ~MainDialogRun()
     {
+        // Closed as the user closes it; a thread left in a box at start is told to quit instead.
         if (hDlg)
             ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
+        else if (uiThreadId)
+            ::PostThreadMessageA(uiThreadId, WM_QUIT, 0, 0);
         if (m_ui.joinable())
             m_ui.join();
     }
