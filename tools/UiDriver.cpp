@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -170,12 +171,25 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
         si.hStdOutput = si.hStdError = write;
     }
     PROCESS_INFORMATION pi{};
-    // A console program gets no console at all: under Wine a console of its own outlives a program that is
-    // killed, and keeps the prefix's server running.
-    BOOL started = CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, capture != nullptr,
-                                  capture ? DETACHED_PROCESS : 0, nullptr,
-                                  options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi);
-    DWORD error = GetLastError();   // before anything else may touch it
+    BOOL started = FALSE;
+    DWORD error = ERROR_SUCCESS;
+    // Wine answers ERROR_INTERNAL_ERROR when the new process's Unix side was gone before it had run any code
+    // of its own: the server saw its connection close before the process reported itself started. Wine does
+    // not check the fork and exec that make that Unix process, nor say why it ended, so a fork that fails on
+    // a machine short of something, or a loader that dies before its first line, comes back as this code and
+    // nothing else. Nothing of the program has run then, so a second start is the same as a first; any other
+    // error, or this one a third time, is the caller's.
+    for (int attempt = 1; !started && attempt <= 3; ++attempt) {
+        if (attempt > 1) Sleep(100);
+        // A console program gets no console at all: under Wine a console of its own outlives a program that
+        // is killed, and keeps the prefix's server running.
+        started = CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, capture != nullptr,
+                                 capture ? DETACHED_PROCESS : 0, nullptr,
+                                 options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi);
+        error = GetLastError();   // before anything else may touch it
+        if (!started && error != ERROR_INTERNAL_ERROR) break;
+        if (!started) std::fprintf(stderr, "%s ended before it started (error 1359)\n", Utf8(exePath).c_str());
+    }
     if (write) CloseHandle(write);
     if (!started) Fail("cannot start " + Utf8(exePath), error);
     CloseHandle(pi.hThread);
