@@ -1,9 +1,12 @@
 #include "UiDriver.h"
 
+#include <shellapi.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <mutex>
 #include <thread>
 
 namespace zem::ui {
@@ -125,6 +128,20 @@ bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
     }
 }
 
+// The pipe of a program started with captureOutput, read by a thread of its own as the program writes, so
+// that a talkative program never blocks on a full pipe.
+struct DriverProcess::Capture {
+    HANDLE read = nullptr;
+    std::thread reader;
+    mutable std::mutex lock;
+    std::string output;
+    ~Capture()
+    {
+        if (reader.joinable()) reader.join();
+        if (read) CloseHandle(read);
+    }
+};
+
 DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptions& options)
 {
     // The program inherits the caller's environment: the overrides hold for the start and are put back after.
@@ -140,21 +157,57 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
         for (auto it = saved.rbegin(); it != saved.rend(); ++it)
             SetEnvironmentVariableW(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
     }};
-    std::wstring commandLine = L"\"" + exePath + L"\"";
+    std::wstring commandLine = L"\"" + exePath + L"\"" + (options.arguments.empty() ? L"" : L" " + options.arguments);
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi)) {
-        DWORD error = GetLastError();   // before building the message, which may touch it
-        Fail("cannot start " + Utf8(exePath), error);
+    std::shared_ptr<Capture> capture;
+    HANDLE write = nullptr;
+    if (options.captureOutput) {
+        capture = std::make_shared<Capture>();
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        if (!CreatePipe(&capture->read, &write, &inherit, 0)) Fail("CreatePipe");
+        SetHandleInformation(capture->read, HANDLE_FLAG_INHERIT, 0);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = write;
     }
+    PROCESS_INFORMATION pi{};
+    BOOL started = FALSE;
+    DWORD error = ERROR_SUCCESS;
+    // Wine answers ERROR_INTERNAL_ERROR when the new process's Unix side was gone before it had run any code
+    // of its own: the server saw its connection close before the process reported itself started. Wine does
+    // not check the fork and exec that make that Unix process, nor say why it ended, so a fork that fails on
+    // a machine short of something, or a loader that dies before its first line, comes back as this code and
+    // nothing else. Nothing of the program has run then, so a second start is the same as a first; any other
+    // error, or this one a third time, is the caller's.
+    for (int attempt = 1; !started && attempt <= 3; ++attempt) {
+        if (attempt > 1) Sleep(100);
+        // A console program gets no console at all: under Wine a console of its own outlives a program that
+        // is killed, and keeps the prefix's server running.
+        started = CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, capture != nullptr,
+                                 capture ? DETACHED_PROCESS : 0, nullptr,
+                                 options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi);
+        error = GetLastError();   // before anything else may touch it
+        if (!started && error != ERROR_INTERNAL_ERROR) break;
+        if (!started) std::fprintf(stderr, "%s ended before it started (error 1359)\n", Utf8(exePath).c_str());
+    }
+    if (write) CloseHandle(write);
+    if (!started) Fail("cannot start " + Utf8(exePath), error);
     CloseHandle(pi.hThread);
-    return DriverProcess(pi.hProcess, pi.dwProcessId);
+    if (capture)
+        capture->reader = std::thread([c = capture.get()] {
+            char buffer[512];
+            DWORD got = 0;
+            while (ReadFile(c->read, buffer, sizeof buffer, &got, nullptr) && got) {
+                std::lock_guard<std::mutex> hold(c->lock);
+                c->output.append(buffer, got);
+            }
+        });
+    return DriverProcess(pi.hProcess, pi.dwProcessId, std::move(capture));
 }
 
 DriverProcess::DriverProcess(DriverProcess&& other) noexcept
-    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0))
+    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0)),
+      capture_(std::move(other.capture_))
 {
 }
 
@@ -166,6 +219,7 @@ void DriverProcess::Close() noexcept
     Kill();
     CloseHandle(process_);
     process_ = nullptr;
+    capture_.reset();   // the pipe ends with the program: its reader is done
 }
 
 bool DriverProcess::Running() const
@@ -182,12 +236,90 @@ std::optional<DWORD> DriverProcess::WaitExit(Millis timeout) const
     return code;
 }
 
-void DriverProcess::Kill()
+bool DriverProcess::Kill()
 {
-    if (Running()) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-    }
+    if (!Running()) return false;
+    TerminateProcess(process_, 1);
+    // Gone for good before this returns: a store lock or a file it held is free for the next step.
+    WaitForSingleObject(process_, static_cast<DWORD>(kWait.count()));
+    return true;
+}
+
+std::string DriverProcess::Output() const
+{
+    if (!capture_) return {};
+    // Once the program has ended, everything it wrote is read before it is handed out.
+    if (!Running() && capture_->reader.joinable()) capture_->reader.join();
+    std::lock_guard<std::mutex> hold(capture_->lock);
+    return capture_->output;
+}
+
+bool DriverProcess::WaitForLine(const std::string& prefix, Millis timeout) const
+{
+    auto seen = [&] { return ("\n" + Output()).find("\n" + prefix) != std::string::npos; };
+    WaitUntil([&] { return seen() || !Running(); }, timeout);
+    return seen();
+}
+
+RunResult Run(const std::wstring& exePath, const std::wstring& arguments, Millis timeout)
+{
+    StartOptions options;
+    options.arguments = arguments;
+    options.captureOutput = true;
+    DriverProcess process = DriverProcess::Start(exePath, options);
+    RunResult result;
+    if (auto code = process.WaitExit(timeout))
+        result.exitCode = *code;
+    else
+        process.Kill();
+    result.output = process.Output();
+    return result;
+}
+
+PathArg::PathArg(const std::string& ansiPath) : wide(ansiPath.size(), L'\0')
+{
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansiPath.data(), static_cast<int>(ansiPath.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+}
+
+bool WriteTextFile(const PathArg& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return CloseHandle(file) && ok && written == bytes.size();
+}
+
+std::string ReadTextFile(const PathArg& path)
+{
+    HANDLE file = CreateFileW(path.wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    Finally close{[&] { CloseHandle(file); }};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return bytes;
+}
+
+void RemoveTree(const PathArg& path)
+{
+    std::wstring from = path.wide + L'\0';   // a list of paths, ended by an empty one
+    SHFILEOPSTRUCTW operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI, FALSE, nullptr, nullptr};
+    SHFileOperationW(&operation);
+}
+
+std::string FreshFolder(const std::string& name)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string own = std::string(temp) + "zem-" + std::to_string(GetCurrentProcessId()) + "\\";
+    RemoveTree(own + name);
+    CreateDirectoryA(own.c_str(), nullptr);
+    CreateDirectoryA((own + name).c_str(), nullptr);
+    return own + name + "\\";
 }
 
 std::vector<HWND> DriverProcess::Windows(const wchar_t* className) const

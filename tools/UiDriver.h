@@ -1,6 +1,7 @@
 // Drives a real program from another process under Wine (a test, zemdrive, the benchmarks): starts it,
 // finds its windows, reads and pokes its controls across the process boundary, answers its message
-// boxes, types at it and photographs it.
+// boxes, types at it and photographs it. Console programs (mdutil) run through the same start, their
+// output read back; the files a run writes are made and removed here too.
 //
 // Everything that waits takes a time-out and polls; a wait that runs out returns an empty result, so the
 // caller decides whether that is a failure. A window that stops answering a message is a failure of the
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -42,9 +44,12 @@ std::wstring ProgramString(const std::wstring& program, UINT id);
 bool WaitUntil(const std::function<bool()>& cond, Millis timeout = kWait, Millis every = Millis{25});
 
 struct StartOptions {
+    std::wstring arguments;    // the command line after the quoted program path
     std::wstring workingDir;   // empty: the caller's
     // Variables set (or, with an empty value, removed) on top of the caller's environment.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // stdout and stderr read back through one pipe (a console program); the program gets no console.
+    bool captureOutput = false;
 };
 
 struct MessageBoxInfo {
@@ -57,6 +62,7 @@ struct MessageBoxInfo {
 // A started program. The destructor ends it if it still runs, so a failing test leaves nothing behind.
 class DriverProcess {
 public:
+    // Raises DriverError, with the system's error code, when the program does not start.
     static DriverProcess Start(const std::wstring& exePath, const StartOptions& options = {});
 
     DriverProcess(DriverProcess&& other) noexcept;
@@ -68,7 +74,12 @@ public:
     bool Running() const;
     // The exit code, or nothing when the process still runs after the time-out.
     std::optional<DWORD> WaitExit(Millis timeout = kWait) const;
-    void Kill();
+    // Ends it unless it has ended; true when it was still running.
+    bool Kill();
+    // What a program started with captureOutput wrote so far, UTF-8 as the program wrote it.
+    std::string Output() const;
+    // Waits until a line of its output starts with prefix; false when it ended or the time ran out first.
+    bool WaitForLine(const std::string& prefix, Millis timeout = kWait) const;
 
     // Visible top-level windows of the process, optionally of one class.
     std::vector<HWND> Windows(const wchar_t* className = nullptr) const;
@@ -81,12 +92,40 @@ public:
     bool WaitIdle(Millis timeout = kWait) const;
 
 private:
-    DriverProcess(HANDLE process, DWORD id) : process_(process), id_(id) {}
+    struct Capture;
+    DriverProcess(HANDLE process, DWORD id, std::shared_ptr<Capture> capture)
+        : process_(process), id_(id), capture_(std::move(capture)) {}
     void Close() noexcept;
 
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
+    std::shared_ptr<Capture> capture_;   // shared with the thread that reads the pipe
 };
+
+// A console program run to its end with its output; exitCode is 0xFFFFFFFF when it had to be ended after
+// the time-out.
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;
+};
+RunResult Run(const std::wstring& exePath, const std::wstring& arguments, Millis timeout = Millis{60000});
+
+// A path in the process's ANSI code page (what the program itself handles) or in UTF-16.
+struct PathArg {
+    PathArg(const std::wstring& path) : wide(path) {}
+    PathArg(const wchar_t* path) : wide(path) {}
+    PathArg(const std::string& ansiPath);
+    PathArg(const char* ansiPath) : PathArg(std::string(ansiPath)) {}
+    std::wstring wide;
+};
+bool WriteTextFile(const PathArg& path, const std::string& bytes);
+// The file's bytes, or "<missing>" when it cannot be read.
+std::string ReadTextFile(const PathArg& path);
+// A file, or a folder with all it holds, read-only files included.
+void RemoveTree(const PathArg& path);
+// An empty folder of its own for this process below the system's temporary folder, with a trailing
+// backslash; what an earlier run left there is removed first.
+std::string FreshFolder(const std::string& name);
 
 std::wstring ClassName(HWND hwnd);
 // Sends and waits at most `answer`; a window that does not answer in time raises DriverError.

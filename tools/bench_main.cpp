@@ -7,8 +7,7 @@
 //   log      the cost of a log line after 1,500 lines against the first lines, for the pane's append.
 // Usage: zem_bench [runs] [install|startup|log]...   (default 5 runs, all figures)
 #include "LogPane.h"
-#include "Mdutil.h"
-#include "UiDriver.h"
+#include "ProgramRun.h"
 #include "resource.h"
 
 #include <algorithm>
@@ -16,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,8 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace ui = zem::ui;
 
-// Looking at another process's windows goes through the Wine server that its file work needs too: a
-// closer watch would slow down what it measures.
+// How often the start-up figure looks at the site list (see InstallOptions::poll).
 const ui::Millis kPoll{20};
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -40,7 +37,7 @@ void Report(const char* name, const char* unit, std::vector<double> values)
 
 void WriteFile(const std::wstring& path, const std::string& data)
 {
-    if (!(std::ofstream(path.c_str(), std::ios::binary) << data))
+    if (!ui::WriteTextFile(path, data))
         throw ui::DriverError("cannot write a bench file");
 }
 
@@ -102,29 +99,18 @@ struct Bench
         std::wstring store = work + L"\\run.xml";
         ::CopyFileW((work + L"\\one.xml").c_str(), store.c_str(), FALSE);
         std::wstring target = work + L"\\target" + std::to_wstring(run);
-        ui::DriverProcess process = ui::DriverProcess::Start(program, Options(store));
-        HWND dlg = ui::WaitMainDialog(process, [](HWND box) { ui::Answer(box, IDOK); });
-        if (!dlg)
-            throw ui::DriverError("the dialog did not come up");
-        ::SendMessageW(ui::Item(dlg, IDC_WEB_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((target + L"\\ZemWeb").c_str()));
-        HWND box = nullptr;
-        auto start = Clock::now();
-        ui::Command(dlg, IDOK);
-        ui::WaitUntil([&] {
-            std::vector<HWND> boxes = process.MessageBoxes();
-            box = boxes.empty() ? nullptr : boxes.front();
-            return box != nullptr;
-        }, ui::Millis{600000}, kPoll);
-        double seconds = Seconds(start);
-        if (!box)
-            throw ui::DriverError("no verdict");
-        if (ui::ReadMessageBox(box).text != ui::ProgramString(program, IDS_SETUP_FINISHED))
+        ui::Program program(this->program, Options(store));
+        ui::InstallOptions options;
+        options.folder = target + L"\\ZemWeb";
+        options.timeout = ui::Millis{600000};
+        ui::InstallResult result = ui::RunInstall(program, options);
+        if (!result.fault.empty())
+            throw ui::DriverError(result.fault);
+        if (result.verdict != ui::ProgramString(this->program, IDS_SETUP_FINISHED))
             std::printf("  (run %d: the verdict was not \"Setup finished.\")\n", run);
-        ui::Answer(box, IDOK);
-        ui::Post(dlg, WM_COMMAND, IDCANCEL);
-        process.WaitExit();
-        zem::tools::RemoveTree(target);
-        return seconds;
+        program.Exit();
+        ui::RemoveTree(target);
+        return result.seconds;
     }
 
     // Seconds for the bare copy of the same files into a fresh folder.
@@ -144,7 +130,7 @@ struct Bench
         if (!::CopyFileW((prog + L"\\ZemSetup.exe").c_str(), (target + L"\\ZemSetup.exe").c_str(), FALSE))
             throw ui::DriverError("bare copy failed");
         double seconds = Seconds(start);
-        zem::tools::RemoveTree(target);
+        ui::RemoveTree(target);
         return seconds;
     }
 
@@ -208,7 +194,7 @@ int main(int argc, char** argv)
     ::GetTempPathW(MAX_PATH, temp);
     Bench bench;
     bench.work = std::wstring(temp) + L"zembench";
-    zem::tools::RemoveTree(bench.work);
+    ui::RemoveTree(bench.work);
     ::CreateDirectoryW(bench.work.c_str(), nullptr);
     try
     {
@@ -264,6 +250,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench: %s\n", e.what());
         return 1;
     }
-    zem::tools::RemoveTree(bench.work);
+    ui::RemoveTree(bench.work);
     return 0;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "UiDriver.h"
+#include "ProgramRun.h"
 #include "resource.h"
 
 namespace {
@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 // Time for the program to come up, including Wine's own start in a prefix that was just created.
 constexpr Millis kStartUp{60000};
 // A whole deployment copies a few files; a run that takes longer than this is stuck.
-constexpr auto kDeployment = 120s;
+constexpr Millis kDeployment{120000};
 
 void Print(const std::wstring& text)
 {
@@ -59,19 +59,13 @@ void Shot(HWND dialog, const std::wstring& prefix, const wchar_t* moment)
     Print(L"screenshot: " + prefix + moment + L"\n");
 }
 
-int Install(const std::wstring& program, int site, const std::wstring& shots)
+int Install(const std::wstring& exePath, int site, const std::wstring& shots)
 {
-    DriverProcess process = DriverProcess::Start(program);
-    HWND dialog = WaitMainDialog(
-        process,
-        [](HWND box) {
-            MessageBoxInfo info = ReadMessageBox(box);
-            Print(L"message box at start [" + info.caption + L"]: " + OneLine(info.text) + L"\n");
-            Answer(box, info.buttons.empty() ? IDOK : info.buttons.front().first);
-        },
-        kStartUp);
-    if (!process.Running()) return Fail(L"the program ended during start-up");
-    if (!dialog || !process.WaitIdle(10s)) return Fail(L"time-out: the main dialog did not show within 60 s");
+    Program program(exePath, {}, kStartUp);
+    for (const MessageBoxInfo& info : program.startBoxes)
+        Print(L"message box at start [" + info.caption + L"]: " + OneLine(info.text) + L"\n");
+    HWND dialog = program.dialog;
+    if (!dialog) return Fail(L"time-out: the main dialog did not show within 60 s");
 
     if (site > 1) {
         HWND combo = Item(dialog, IDC_SITE);
@@ -85,41 +79,26 @@ int Install(const std::wstring& program, int site, const std::wstring& shots)
           ItemText(dialog, IDC_SITE_LINK) + L"\n");
     Shot(dialog, shots, L"-before.png");
 
-    HWND progress = Item(dialog, IDC_PROGRESS);
-    HWND install = Item(dialog, IDOK);
-    Click(install);
-    std::vector<LRESULT> seen;
-    std::wstring verdict;
-    auto deadline = std::chrono::steady_clock::now() + kDeployment;
-    // The verdict's box comes after the last position; a box before it is a question (Yes goes on).
-    while (verdict.empty() && std::chrono::steady_clock::now() < deadline && process.Running()) {
-        LRESULT position = Send(progress, PBM_GETPOS);
-        if (seen.empty() || seen.back() != position) seen.push_back(position);
-        for (HWND box : process.MessageBoxes()) {
-            MessageBoxInfo info = ReadMessageBox(box);
-            bool question = false;
-            for (const auto& button : info.buttons) question = question || button.first == IDYES;
-            Print(L"message box [" + info.caption + L"]: " + OneLine(info.text) + (question ? L" -> Yes\n" : L"\n"));
-            if (!question) verdict = info.text;
-            Answer(box, question ? IDYES : info.buttons.front().first);
-            WaitUntil([&] { return !IsWindow(box); }, 5s);
-        }
-        Sleep(2);
-    }
+    InstallOptions options;
+    options.timeout = kDeployment;
+    options.poll = Millis{2};   // every position the bar passes through
+    options.watchProgress = true;
+    options.onBox = [](const MessageBoxInfo& info, bool question) {
+        Print(L"message box [" + info.caption + L"]: " + OneLine(info.text) + (question ? L" -> Yes\n" : L"\n"));
+    };
+    InstallResult run = RunInstall(program, options);
     std::wstring positions;
-    for (LRESULT p : seen) positions += (positions.empty() ? L"" : L" ") + std::to_wstring(p);
+    for (LRESULT p : run.progress) positions += (positions.empty() ? L"" : L" ") + std::to_wstring(p);
     Print(L"progress seen: " + positions + L"\n");
-    if (verdict.empty()) return Fail(L"no verdict: the deployment did not end within 120 s");
-    if (!WaitUntil([&] { return IsWindowEnabled(install) != FALSE; }, 10s)) return Fail(L"Install stayed disabled");
-    Print(L"verdict: " + verdict + L"\n");
+    if (!run.fault.empty()) return Fail(std::wstring(run.fault.begin(), run.fault.end()));
+    Print(L"verdict: " + run.verdict + L"\n");
     Shot(dialog, shots, L"-after.png");
     Print(L"log:\n" + ItemText(dialog, IDC_LOG) + L"\n");
 
-    Click(Item(dialog, IDCANCEL));
-    auto code = process.WaitExit(15s);
+    auto code = program.Exit(15s);
     if (!code) return Fail(L"time-out: the program did not end after Exit");
     if (*code != 0) return Fail(L"the program ended with exit code " + std::to_wstring(*code));
-    return verdict == ProgramString(program, IDS_SETUP_FINISHED) ? 0 : 3;
+    return run.verdict == ProgramString(exePath, IDS_SETUP_FINISHED) ? 0 : 3;
 }
 
 }  // namespace

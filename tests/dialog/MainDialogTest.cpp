@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "UiDriver.h"
+#include "ProgramRun.h"
 #include "resource.h"
 
 namespace {
@@ -46,31 +46,17 @@ TEST(Environment, SystemLanguageIsTheOneUnderTest)
     EXPECT_EQ(GetACP(), g_language->codePage) << g_language->tag;
 }
 
-struct Session {
-    DriverProcess process;
-    HWND dialog = nullptr;
-    std::vector<MessageBoxInfo> startBoxes;
-};
-
 // The prefix is shared with the end-to-end runs, which may register the IIS stand-in and seed its default
 // store; pointing the stand-in at a store that does not exist keeps every site unreadable here.
-Session Open()
+Program Open()
 {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
     StartOptions options;
-    options.environment = {{L"ZEM_METABASE_PATH", std::wstring(temp) + L"zem-dialog-test-no-store\\MetaBase.xml"}};
-    Session s{DriverProcess::Start(ExeFolder() + kProgram, options), nullptr, {}};
-    s.dialog = WaitMainDialog(s.process, [&](HWND box) {
-        s.startBoxes.push_back(ReadMessageBox(box));
-        Answer(box, IDOK);
-    });
-    if (s.dialog) s.process.WaitIdle();
-    return s;
+    options.environment = {{L"ZEM_METABASE_PATH", PathArg(FreshFolder("no-store")).wide + L"MetaBase.xml"}};
+    return Program(ExeFolder() + kProgram, options);
 }
 
 // Top-level windows of the program other than its main dialog (About box, pickers, message boxes).
-std::vector<HWND> Others(const Session& s)
+std::vector<HWND> Others(const Program& s)
 {
     std::vector<HWND> others;
     for (HWND hwnd : s.process.Windows())
@@ -86,7 +72,7 @@ protected:
         ASSERT_NE(session_->dialog, nullptr) << "the main dialog did not show";
     }
     HWND Dialog() const { return session_->dialog; }
-    std::optional<Session> session_;
+    std::optional<Program> session_;
 };
 
 // Told that there is no web server; every caption from the catalogue. The template's own texts differ on
@@ -194,7 +180,7 @@ TEST(MainDialogEnd, ExitEscAndCloseEndTheProcess)
         {"close command", [](HWND dialog) { Post(dialog, WM_CLOSE); }},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
-        Session s = Open();
+        Program s = Open();
         ASSERT_NE(s.dialog, nullptr) << "row " << i << ": the main dialog did not show";
         rows[i].end(s.dialog);
         EXPECT_EQ(s.process.WaitExit(15s), std::optional<DWORD>(0)) << "row " << i << ": " << rows[i].name;

@@ -5,7 +5,7 @@
 #include "SiteInfo.h"
 #include "VirtualDir.h"
 
-namespace mdtest {
+namespace zem::ui {
 
 namespace {
 
@@ -77,9 +77,8 @@ TEST_F(Locking, ConflictsFollowTheLineOfDescent)
 
 TEST_F(Locking, AnotherProcessHoldingAKeyMakesOpenKeyWaitThenFailUntilItLetsGoOrDies)
 {
-    MdutilProcess holder;
-    ASSERT_TRUE(holder.Start(L"hold /LM/W3SVC/1 3000"));
-    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.m_output;
+    DriverProcess holder = StartMdutil(L"hold /LM/W3SVC/1 3000");
+    ASSERT_TRUE(holder.WaitForLine("holding")) << holder.Output();
     ComPtr<IMSAdminBaseW> admin = Connect();
     METADATA_HANDLE handle;
     EXPECT_EQ(HR_PATH_BUSY, TimedOpen(admin.Get(), L"/LM/W3SVC/1/ROOT", R, 1000, handle));
@@ -93,19 +92,18 @@ TEST_F(Locking, AnotherProcessHoldingAKeyMakesOpenKeyWaitThenFailUntilItLetsGoOr
     EXPECT_GE(elapsedMs, 200u);
     EXPECT_LT(elapsedMs, 8000u);
     EXPECT_EQ(S_OK, admin->CloseKey(handle));
-    EXPECT_EQ(0u, holder.Wait());
+    EXPECT_EQ(std::optional<DWORD>(0), holder.WaitExit());
 
     // The program's routines wait, then give up with the same answer and write nothing.
-    MdutilProcess dying;
-    ASSERT_TRUE(dying.Start(L"hold /LM/W3SVC/1 600000"));
-    ASSERT_TRUE(dying.WaitForLine("holding")) << dying.m_output;
+    DriverProcess dying = StartMdutil(L"hold /LM/W3SVC/1 600000");
+    ASSERT_TRUE(dying.WaitForLine("holding")) << dying.Output();
     EXPECT_EQ(HR_PATH_BUSY, CreateWebVirtualDir(1, "Zem", "C:\\x\\", nullptr));
     WCHAR text[3][SITE_VALUE_CCH];
     std::fill(&text[0][0], &text[0][0] + 3 * SITE_VALUE_CCH, static_cast<WCHAR>(0xCDCD));
     EXPECT_EQ(HR_PATH_BUSY, QuerySiteInfo(1, text[0], text[1], text[2]));
     EXPECT_EQ(0xCDCD, text[1][0]);
     // A process that dies leaves nothing locked.
-    dying.Stop();
+    dying.Kill();
     EXPECT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "C:\\x\\", nullptr));
 }
 
@@ -117,16 +115,16 @@ TEST_F(Locking, ProcessesAddingDifferentKeysLoseNone)
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
     ASSERT_EQ(S_OK, admin->AddKey(site, L"ROOT/FromThisProcess"));
-    ProcessResult other = RunMdutil(L"add-key /LM/W3SVC/2/ROOT/FromOtherProcess");
+    RunResult other = RunMdutil(L"add-key /LM/W3SVC/2/ROOT/FromOtherProcess");
     ASSERT_EQ(0u, other.exitCode) << other.output;
     ASSERT_EQ(S_OK, admin->CloseKey(site));
-    MdutilProcess adders[5];
+    std::vector<DriverProcess> adders;
     for (int n = 0; n < 5; ++n)
-        ASSERT_TRUE(adders[n].Start(L"-t 30000 add-site " + std::to_wstring(20 + n) + L" Site C:\\ :8" + std::to_wstring(n) + L":"));
+        adders.push_back(StartMdutil(L"-t 30000 add-site " + std::to_wstring(20 + n) + L" Site C:\\ :8" + std::to_wstring(n) + L":"));
     for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(0u, adders[n].Wait()) << "adder " << n << ": " << adders[n].m_output;
+        EXPECT_EQ(std::optional<DWORD>(0), adders[n].WaitExit(Millis{60000})) << "adder " << n << ": " << adders[n].Output();
 
-    ProcessResult tree = RunMdutil(L"tree /LM/W3SVC");
+    RunResult tree = RunMdutil(L"tree /LM/W3SVC");
     std::vector<std::string> expected = { "/LM/W3SVC/1/ROOT/FromThisProcess", "/LM/W3SVC/2/ROOT/FromOtherProcess" };
     for (int n = 0; n < 5; ++n)
         expected.push_back("/LM/W3SVC/" + std::to_string(20 + n) + "/ROOT");
@@ -136,4 +134,4 @@ TEST_F(Locking, ProcessesAddingDifferentKeysLoseNone)
 
 } // namespace
 
-} // namespace mdtest
+} // namespace zem::ui

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace mdtest {
+namespace zem::ui {
 
 namespace {
 
@@ -294,4 +294,4 @@ TEST_F(Server, ClassFactoryAndObjectFollowTheComRules)
 
 } // namespace
 
-} // namespace mdtest
+} // namespace zem::ui

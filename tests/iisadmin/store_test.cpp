@@ -4,7 +4,7 @@
 
 #include <random>
 
-namespace mdtest {
+namespace zem::ui {
 
 namespace {
 
@@ -200,7 +200,7 @@ TEST_F(Faults, NoStoreFileCrashesHangsOrIsOverwritten)
         std::string where = "row " + std::to_string(i) + ", " + row.name + " (seed " + std::to_string(seed) + ")";
         UseStore(m_folder + L"\\hostile" + std::to_wstring(i) + L".xml");
         WriteStoreFile(row.bytes);
-        ProcessResult written = RunMdutil(L"-t 2000 add-key /LM/W3SVC/1/ROOT/Probe", 30000);
+        RunResult written = RunMdutil(L"-t 2000 add-key /LM/W3SVC/1/ROOT/Probe", Millis{30000});
         bool added = written.exitCode == 0 && written.output.find("added") != std::string::npos;
         bool failed = written.exitCode == 1 && written.output.find("failed: 0x") != std::string::npos;
         ASSERT_TRUE(added || failed) << where << ": exit " << written.exitCode << "\n" << written.output.substr(0, 300);
@@ -240,19 +240,18 @@ TEST_F(Faults, KilledWritersLoseNothingThatWasFinished)
     int killed = 0;
     for (int i = 0; i < runs; ++i) {
         std::wstring site = std::to_wstring(100 + i);
-        MdutilProcess writer;
-        ASSERT_TRUE(writer.Start(L"-t 20000 add-site " + site + L" Site C:\\ :80:"));
+        DriverProcess writer = StartMdutil(L"-t 20000 add-site " + site + L" Site C:\\ :80:");
         ::Sleep(random() % 300);
-        if (writer.Stop())
+        if (writer.Kill())
             ++killed;
-        else if (writer.Wait() == 0)
+        else if (writer.WaitExit() == std::optional<DWORD>(0))
             finished.push_back(site);
         std::vector<std::wstring> sites = ChildNames(Connect().Get(), L"/LM/W3SVC");
         for (const std::wstring& done : finished)
             ASSERT_NE(sites.end(), std::find(sites.begin(), sites.end(), done))
                 << "run " << i << ": site " << std::string(done.begin(), done.end()) << " lost";
     }
-    ProcessResult last = RunMdutil(L"add-site 99 Site C:\\ :80:");
+    RunResult last = RunMdutil(L"add-site 99 Site C:\\ :80:");
     EXPECT_EQ(0u, last.exitCode) << last.output;
     EXPECT_FALSE(TmpLeft());
     std::printf("%d writers: %d killed while writing, %zu finished, no finished write lost\n", runs, killed,
@@ -275,15 +274,14 @@ TEST_F(DiskFull, WriteFailsWithTheSystemsErrorAndTheStoreStays)
     std::wstring filler = std::wstring(folder) + L"\\filler";
     ULARGE_INTEGER available = {};
     ASSERT_TRUE(::GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr));
-    std::ofstream(std::string(filler.begin(), filler.end()), std::ios::binary)
-        << std::string(static_cast<size_t>(available.QuadPart) - 8192, 'f');
+    WriteTextFile(filler, std::string(static_cast<size_t>(available.QuadPart) - 8192, 'f'));
 
     ComPtr<IMSAdminBaseW> admin = Connect();
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", W, site));
     ASSERT_EQ(S_OK, Set(admin.Get(), site, L"", MD_SERVER_COMMENT, STRING_METADATA, StringBytes(std::wstring(32768, L'c'))));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), admin->CloseKey(site));
-    ProcessResult other = RunMdutil(L"add-site 2 " + std::wstring(12000, L'c') + L" C:\\ :81:");
+    RunResult other = RunMdutil(L"add-site 2 " + std::wstring(12000, L'c') + L" C:\\ :81:");
     EXPECT_EQ(1u, other.exitCode);
     EXPECT_NE(std::string::npos, other.output.find("0x80070070")) << other.output;
     EXPECT_EQ(before, FileBytes()) << "the store is intact, byte for byte";
@@ -297,4 +295,4 @@ TEST_F(DiskFull, WriteFailsWithTheSystemsErrorAndTheStoreStays)
 
 } // namespace
 
-} // namespace mdtest
+} // namespace zem::ui

@@ -1,45 +1,83 @@
-// The metabase routines against an admin base object that fails the calls a row names: each failing step
-// gives its own result, the metabase is left as the routine left it, and no handle or object outlives a call.
-#include "MetabaseConnection.h"
+// The metabase routines against the real admin base object with the calls a row names failed on purpose:
+// each failing step gives its own result, the store is left as the routine left it, and no handle or
+// object outlives a call.
+#include "FaultyAdminBase.h"
+#include "MetabaseTest.h"
 #include "SiteInfo.h"
 #include "VirtualDir.h"
-#include "fake_admin_base.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
+
+namespace zem::ui {
 
 namespace {
 
 const wchar_t kZem[] = L"/LM/W3SVC/1/ROOT/Zem";
 
-class MetabaseFault : public ::testing::Test
+class MetabaseFault : public MetabaseTest
 {
 protected:
     void SetUp() override
     {
-        m_apartment.Reset(SUCCEEDED(::CoInitialize(nullptr)));
-        ASSERT_TRUE(m_apartment);
-        m_registration = new FakeAdminBaseRegistration(m_metabase);
+        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+        MetabaseTest::SetUp();
+        m_registration = std::make_unique<FaultyAdminBaseRegistration>(m_script);
         ASSERT_TRUE(m_registration->ok());
+        NewStore();
     }
     void TearDown() override
     {
-        delete m_registration;
-        m_apartment.Reset();
+        m_admin.Reset();
+        m_registration.reset();
+        MetabaseTest::TearDown();
+        ::CoUninitialize();
+    }
+    // A store of its own with site 1 as IIS sets it up, and an empty script.
+    void NewStore()
+    {
+        UseStore(m_folder + L"\\" + std::to_wstring(++m_stores) + L".xml");
+        m_admin = m_registration->Unwrapped();
+        ASSERT_TRUE(m_admin);
+        SeedSites(m_admin.Get());
+        m_script = FaultScript();
     }
     // Nothing the routine obtained may outlive it.
     void ExpectReleased(size_t row)
     {
-        EXPECT_EQ(0, m_metabase.openHandles) << "row " << row;
-        EXPECT_EQ(0, m_metabase.liveObjects) << "row " << row;
+        EXPECT_EQ(0, m_script.openHandles) << "row " << row;
+        EXPECT_EQ(0, m_script.liveObjects) << "row " << row;
+    }
+    bool HasKey(const wchar_t* path)
+    {
+        METADATA_HANDLE handle;
+        return Open(m_admin.Get(), path, R, handle) == S_OK && m_admin->CloseKey(handle) == S_OK;
+    }
+    // The identifiers of the values stored at the key itself, in ascending order.
+    std::vector<DWORD> Ids(const wchar_t* path)
+    {
+        std::vector<DWORD> ids;
+        BYTE buffer[1024];
+        DWORD required = 0;
+        for (METADATA_RECORD record = {}; record = { 0, 0, 0, ALL_METADATA, sizeof buffer, buffer, 0 },
+             m_admin->EnumData(METADATA_MASTER_ROOT_HANDLE, path, &record, static_cast<DWORD>(ids.size()), &required) == S_OK;)
+            ids.push_back(record.dwMDIdentifier);
+        std::sort(ids.begin(), ids.end());
+        return ids;
     }
 
-    ComApartment m_apartment;
-    FakeMetabase m_metabase;
-    FakeAdminBaseRegistration* m_registration = nullptr;
+    // Site 1's value, written past the script.
+    void SetSiteValue(const wchar_t* path, DWORD id, DWORD dataType, std::vector<BYTE> data, DWORD attributes)
+    {
+        METADATA_HANDLE site;
+        ASSERT_EQ(S_OK, Open(m_admin.Get(), L"/LM/W3SVC/1", W, site));
+        EXPECT_EQ(S_OK, Set(m_admin.Get(), site, path, id, dataType, std::move(data), attributes, IIS_MD_UT_FILE));
+        EXPECT_EQ(S_OK, m_admin->CloseKey(site));
+    }
+
+    int m_stores = 0;
+    FaultScript m_script;
+    std::unique_ptr<FaultyAdminBaseRegistration> m_registration;
+    ComPtr<IMSAdminBaseW> m_admin;   // the real object, past the script
 };
 
 TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
@@ -64,55 +102,59 @@ TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
     for (size_t i = 0; i < std::size(rows); ++i)
     {
         const Row& row = rows[i];
-        m_metabase = FakeMetabase();
-        m_metabase.AddKey(L"/LM/W3SVC/1/ROOT");
+        NewStore();
         if (!row.method)
-            m_metabase.createResult = row.hr;
+            m_script.createResult = row.hr;
         else if (*row.method)
         {
-            auto& queue = m_metabase.script[row.method];
+            auto& queue = m_script.results[row.method];
             queue.assign(row.callIndex, S_OK);
             queue.push_back(row.hr);
         }
         EXPECT_EQ(row.hr, CreateWebVirtualDir(1, "Zem", "C:\\Inetpub\\ZemWeb\\", "ZemWeb.htm,default.htm")) << "row " << i;
-        EXPECT_EQ(row.keyAfter, m_metabase.HasKey(kZem)) << "row " << i;
-        EXPECT_EQ(row.idsAfter, m_metabase.Ids(kZem)) << "row " << i;
-        EXPECT_EQ(row.callsMade, m_metabase.calls.size()) << "row " << i;
+        EXPECT_EQ(row.keyAfter, HasKey(kZem)) << "row " << i;
+        EXPECT_EQ(row.idsAfter, Ids(kZem)) << "row " << i;
+        EXPECT_EQ(row.callsMade, m_script.calls.size()) << "row " << i;
         ExpectReleased(i);
     }
 }
 
 TEST_F(MetabaseFault, VirtualDirectoryRecordsAndAnExistingOneNeverChanged)
 {
-    m_metabase.AddKey(L"/LM/W3SVC/1/ROOT");
     ASSERT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "D:\\Web\\ZemWeb\\", "ZemWeb.htm,default.htm"));
     const struct { DWORD id; DWORD type; std::vector<BYTE> data; } rows[] = {
         { MD_VR_PATH, STRING_METADATA, StringBytes(L"D:\\Web\\ZemWeb\\") },
         { MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsWebVirtualDir") },
-        { MD_ACCESS_PERM, DWORD_METADATA, { 1, 0, 0, 0 } },
+        { MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(MD_ACCESS_READ) },
         { MD_DEFAULT_LOAD_FILE, STRING_METADATA, StringBytes(L"ZemWeb.htm,default.htm") },
     };
-    const FakeValue none;
+    auto written = [&](DWORD id) {
+        auto it = std::find_if(m_script.written.begin(), m_script.written.end(),
+                               [id](const FaultScript::Written& w) { return w.record.dwMDIdentifier == id; });
+        return it == m_script.written.end() ? FaultScript::Written{} : *it;
+    };
     for (size_t i = 0; i < std::size(rows); ++i)
     {
-        const FakeValue& v = m_metabase.keys[kZem].count(rows[i].id) ? m_metabase.keys[kZem][rows[i].id] : none;
-        EXPECT_EQ(static_cast<DWORD>(METADATA_INHERIT), v.attributes) << "row " << i;
-        EXPECT_EQ(static_cast<DWORD>(IIS_MD_UT_FILE), v.userType) << "row " << i;
-        EXPECT_EQ(rows[i].type, v.dataType) << "row " << i;
-        EXPECT_EQ(rows[i].data, v.data) << "row " << i;
+        const FaultScript::Written w = written(rows[i].id);
+        EXPECT_EQ(static_cast<DWORD>(METADATA_INHERIT), w.record.dwMDAttributes) << "row " << i;
+        EXPECT_EQ(static_cast<DWORD>(IIS_MD_UT_FILE), w.record.dwMDUserType) << "row " << i;
+        EXPECT_EQ(rows[i].type, w.record.dwMDDataType) << "row " << i;
+        EXPECT_EQ(rows[i].data, w.data) << "row " << i;
+        EXPECT_EQ(rows[i].data, Get(m_admin.Get(), METADATA_MASTER_ROOT_HANDLE, kZem, rows[i].id).data) << "row " << i;
     }
 
     // Without default documents or a folder: no document list, an empty path.
-    m_metabase = FakeMetabase();
-    m_metabase.AddKey(L"/LM/W3SVC/1/ROOT");
+    NewStore();
     ASSERT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "", nullptr));
-    EXPECT_EQ((std::vector<DWORD>{ MD_KEY_TYPE, MD_VR_PATH, MD_ACCESS_PERM }), m_metabase.Ids(kZem));
-    EXPECT_EQ(StringBytes(L""), m_metabase.keys[kZem][MD_VR_PATH].data);
+    EXPECT_EQ((std::vector<DWORD>{ MD_KEY_TYPE, MD_VR_PATH, MD_ACCESS_PERM }), Ids(kZem));
+    EXPECT_EQ(StringBytes(L""), written(MD_VR_PATH).data);
 
-    const auto before = m_metabase.keys;
+    const std::vector<BYTE> before = FileBytes();
+    m_script = FaultScript();
     EXPECT_EQ(HR_ALREADY_EXISTS, CreateWebVirtualDir(1, "Zem", "C:\\New\\", "x.htm"));
     EXPECT_EQ(HR_PATH_NOT_FOUND, CreateWebVirtualDir(0, "Zem", "C:\\New\\", nullptr));   // no site selected
-    EXPECT_TRUE(before == m_metabase.keys);
+    EXPECT_TRUE(m_script.written.empty());
+    EXPECT_EQ(before, FileBytes());
     ExpectReleased(0);
 }
 
@@ -127,9 +169,6 @@ bool Untouched(const WCHAR* b, size_t from = 0)
 // is the last read's (a failed read hidden by later ones), whatever stage fails.
 TEST_F(MetabaseFault, SiteQueryReportsItsLastReadAndLeavesFailedBuffers)
 {
-    m_metabase.SetMultiString(L"/LM/W3SVC/1", MD_SERVER_BINDINGS, { L":80:", L":8080:" });
-    m_metabase.SetString(L"/LM/W3SVC/1/ROOT", MD_SERVER_COMMENT, L"Default Web Site");
-    m_metabase.SetString(L"/LM/W3SVC/1/ROOT", MD_VR_PATH, L"C:\\Inetpub\\wwwroot");
     const struct { int site; HRESULT create; std::deque<HRESULT> reads; HRESULT result; bool filled[3]; } rows[] = {
         { 1, S_OK, {}, S_OK, { true, true, true } },
         { 1, S_OK, { HR_MD_DATA_NOT_FOUND }, S_OK, { false, true, true } },
@@ -139,11 +178,11 @@ TEST_F(MetabaseFault, SiteQueryReportsItsLastReadAndLeavesFailedBuffers)
         { 2, S_OK, {}, HR_PATH_NOT_FOUND, { false, false, false } },
         { 1, REGDB_E_CLASSNOTREG, {}, REGDB_E_CLASSNOTREG, { false, false, false } },
     };
-    const wchar_t* const expected[3] = { L"Default Web Site", L"C:\\Inetpub\\wwwroot", L":80:" };
+    const wchar_t* const expected[3] = { L"Default Web Site", L"c:\\inetpub\\wwwroot", L":80:" };
     for (size_t i = 0; i < std::size(rows); ++i)
     {
-        m_metabase.script[L"GetData"] = rows[i].reads;
-        m_metabase.createResult = rows[i].create;
+        m_script.results[L"GetData"] = rows[i].reads;
+        m_script.createResult = rows[i].create;
         WCHAR b[3][kCells];
         std::fill(&b[0][0], &b[0][0] + 3 * kCells, static_cast<WCHAR>(0xAAAA));
         EXPECT_EQ(rows[i].result, QuerySiteInfo(rows[i].site, b[0], b[1], b[2])) << "row " << i;
@@ -166,7 +205,7 @@ TEST_F(MetabaseFault, SiteQueryNeverWritesPastItsBuffers)
     };
     for (size_t i = 0; i < std::size(rows); ++i)
     {
-        m_metabase.SetString(L"/LM/W3SVC/1/ROOT", MD_VR_PATH, rows[i].root);
+        SetSiteValue(L"ROOT", MD_VR_PATH, STRING_METADATA, StringBytes(rows[i].root), METADATA_INHERIT);
         WCHAR root[kCells];
         std::fill(root, root + kCells, static_cast<WCHAR>(0xAAAA));
         EXPECT_EQ(rows[i].result, QuerySiteInfo(1, nullptr, root, nullptr)) << "row " << i;
@@ -174,7 +213,8 @@ TEST_F(MetabaseFault, SiteQueryNeverWritesPastItsBuffers)
             << "row " << i;
     }
     // A multi-string value whose first string fills the work buffer and has no terminator inside it.
-    m_metabase.SetMultiString(L"/LM/W3SVC/1", MD_SERVER_BINDINGS, { std::wstring(SITE_VALUE_CCH - 2, L'b') });
+    SetSiteValue(L"", MD_SERVER_BINDINGS, MULTISZ_METADATA, MultiStringBytes({ std::wstring(SITE_VALUE_CCH - 2, L'b') }),
+                 METADATA_NO_ATTRIBUTES);
     WCHAR binding[kCells];
     std::fill(binding, binding + kCells, static_cast<WCHAR>(0xAAAA));
     EXPECT_EQ(S_OK, QuerySiteInfo(1, nullptr, nullptr, binding));
@@ -183,3 +223,5 @@ TEST_F(MetabaseFault, SiteQueryNeverWritesPastItsBuffers)
 }
 
 } // namespace
+
+} // namespace zem::ui

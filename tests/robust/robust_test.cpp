@@ -5,15 +5,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
 
-#include "UiDriver.h"
+#include "ProgramRun.h"
 #include "UniqueHandle.h"
-#include "resource.h"
 
 namespace {
 
@@ -22,14 +19,8 @@ using namespace std::chrono_literals;
 
 constexpr char kSecret[] = "zem-robust-secret";   // content of the files no list entry may reach
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-std::string Temp() { char temp[MAX_PATH] = {}; return std::string(temp, GetTempPathA(MAX_PATH, temp)); }
-void Put(const std::string& path, const std::string& bytes) { EXPECT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path; }
-std::string Get(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
-}
+std::wstring Wide(const std::string& ansi) { return PathArg(ansi).wide; }
+void Put(const std::string& path, const std::string& bytes) { EXPECT_TRUE(WriteTextFile(path, bytes)) << path; }
 
 // Every file and folder below dir (folders with a trailing backslash), with the files' contents; the
 // folder `skip` (full path with its backslash) is left out.
@@ -41,7 +32,7 @@ void Walk(const std::string& dir, const std::string& skip, Tree& tree, const std
     for (bool more = bool(find); more; more = FindNextFileA(find.Get(), &data)) {
         const std::string name = data.cFileName, path = dir + name;
         if (name == "." || name == "..") continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) tree[rel + name] = Get(path);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) tree[rel + name] = ReadTextFile(path);
         else if (tree[rel + name + "\\"], path + "\\" != skip) Walk(path + "\\", skip, tree, rel + name + "\\");
     }
 }
@@ -74,9 +65,9 @@ std::string UnixPath(const std::string& windowsPath)
 // hands back no process to wait for, so the script leaves its exit status in a file, polled for here.
 int Shell(const std::string& script)
 {
+    static const std::string folder = FreshFolder("robust-shell");
     static int serial = 0;
-    const std::string done = Temp() + "zem-robust-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(++serial) + ".rc";
+    const std::string done = folder + std::to_string(++serial) + ".rc";
     const std::string unixDone = UnixPath(done);
     std::string line = "/bin/sh -c \"" + script + "\n echo $? >" + unixDone + ".part; mv " + unixDone + ".part " +
                        unixDone + "\"";
@@ -87,7 +78,7 @@ int Shell(const std::string& script)
         return -1;
     CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
     std::string status;
-    WaitUntil([&] { return (status = Get(done)) != "<missing>"; }, 30s);
+    WaitUntil([&] { return (status = ReadTextFile(done)) != "<missing>"; }, 30s);
     DeleteFileA(done.c_str());
     return status == "<missing>" ? -1 : std::atoi(status.c_str());
 }
@@ -98,10 +89,10 @@ int Shell(const std::string& script)
 struct Stage {
     std::string root, base, bin, target;
     explicit Stage(const std::string& tag)
-        : root(Temp() + "zem-robust-" + std::to_string(GetCurrentProcessId()) + "-" + tag + "\\"),
+        : root(FreshFolder("robust-" + tag)),
           base(root + "a\\b\\c\\"), bin(base + "bin\\"), target(base + "target\\")
     {
-        for (std::string dir : {root, root + "a\\", root + "a\\b\\", base, bin, bin + "sub\\", base + "outside\\",
+        for (std::string dir : {root + "a\\", root + "a\\b\\", base, bin, bin + "sub\\", base + "outside\\",
                                 root + "elsewhere\\", target})
             CreateDirectoryA(dir.c_str(), nullptr);
         EXPECT_TRUE(CopyFileW((ExeFolder() + L"ZemWebSetup.exe").c_str(), Wide(bin + "ZemWebSetup.exe").c_str(), FALSE));
@@ -114,45 +105,22 @@ struct Stage {
     ~Stage() { Shell("rm -rf " + UnixPath(root)); }
 };
 
-// fault is empty when the run ended in a message box, verdict its text, and Install came back.
-struct Outcome { std::string fault; std::wstring verdict, log; };
-
 // The copy in the staging tree, without a web server (the virtual directory is not the subject here),
 // started in its base folder so that a drive-relative name resolves inside the watched tree.
-struct Program {
-    DriverProcess process;
-    HWND dialog = nullptr;
-    explicit Program(const Stage& s) : process(DriverProcess::Start(Wide(s.bin + "ZemWebSetup.exe"), [&] {
+struct StagedProgram : Program {
+    explicit StagedProgram(const Stage& s) : Program(Wide(s.bin + "ZemWebSetup.exe"), [&] {
         StartOptions options;
         options.workingDir = Wide(s.base);
-        options.environment = {{L"ZEM_METABASE_PATH", Wide(Temp() + "zem-robust-no-store\\MetaBase.xml")}};
+        options.environment = {{L"ZEM_METABASE_PATH", Wide(s.root + "..\\no-store\\MetaBase.xml")}};
         return options;
-    }()))
+    }()) {}
+    InstallResult Install(const std::string& folder)
     {
-        dialog = WaitMainDialog(process, [](HWND box) { Answer(box, IDOK); });
+        InstallOptions options;
+        options.folder = Wide(folder);
+        options.timeout = 30s;
+        return RunInstall(*this, options);
     }
-    // Runs one Install and answers the box it ends with.
-    Outcome Install(const std::string& folder)
-    {
-        Outcome o;
-        Send(Item(dialog, IDC_WEB_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(folder).c_str()));
-        Click(Item(dialog, IDOK));
-        std::vector<HWND> boxes;
-        WaitUntil([&] { return !(boxes = process.MessageBoxes()).empty() || !process.Running(); }, 30s);
-        if (boxes.empty()) {
-            // A crash is also named by the test harness (wine-run), which fails the test.
-            o.fault = process.Running() ? "no verdict within 30 s" : "ended by itself";
-            process.Kill();
-            return o;
-        }
-        o.verdict = ReadMessageBox(boxes[0]).text;
-        o.log = ItemText(dialog, IDC_LOG);
-        Answer(boxes[0], IDOK);
-        if (!WaitUntil([&] { return !IsWindow(boxes[0]) && IsWindowEnabled(Item(dialog, IDOK)); }, 10s))
-            o.fault = "Install stays off";
-        return o;
-    }
-    std::optional<DWORD> Close() { return Command(dialog, IDCANCEL), process.WaitExit(10s); }
 };
 
 class ListFile : public testing::Test {
@@ -169,7 +137,7 @@ protected:
         Put(stage_.bin + "ZemWebSetup.ini", ini);
         Tree before, after;
         Walk(stage_.root, stage_.target, before);
-        Outcome o;
+        InstallResult o;
         try { o = program_->Install(stage_.target); } catch (const DriverError& e) { o.fault = e.what(); }
         // The verdict box repeats the log's last line.
         std::wstring log = o.log.substr(0, o.log.size() >= 2 ? o.log.size() - 2 : 0);
@@ -187,7 +155,7 @@ protected:
     }
 
     Stage stage_{"list"};
-    std::optional<Program> program_;
+    std::optional<StagedProgram> program_;
 };
 
 // Generated list files. Each part of an entry climbs, wanders and names a file, so that a program that let
@@ -259,7 +227,7 @@ TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
         std::string ini = Generate(rng, stage_);
         EXPECT_EQ("", Check(ini, false)) << "seed " << seed << ", case " << k << ":\n" << testing::PrintToString(ini);
     }
-    EXPECT_EQ(std::optional<DWORD>(0), program_->Close());
+    EXPECT_EQ(std::optional<DWORD>(0), program_->Exit());
 }
 
 TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
@@ -276,23 +244,23 @@ TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
     Put(stage.bin + "ZemWebSetup.ini", "[FileList]\r\nFilesCount=1\r\nFile1=page.htm\r\n");
     Put(stage.bin + "page.htm", page);
     Put(stage.bin + "ZemSetup.exe", package);
-    Program program(stage);
+    StagedProgram program(stage);
     ASSERT_NE(nullptr, program.dialog);
-    Outcome first = program.Install(target);
+    InstallResult first = program.Install(target);
     ASSERT_EQ("", first.fault);
     ASSERT_EQ(L"Setup finished.", first.verdict) << first.log;
 
     Put(stage.bin + "ZemSetup.exe", std::string(300 * 1024, 'b'));   // more than the whole drive
-    Outcome second = program.Install(target);
+    InstallResult second = program.Install(target);
     ASSERT_EQ("", second.fault);
     EXPECT_EQ(L"Setup failed.", second.verdict);
     wchar_t text[512] = {};
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_DISK_FULL, 0, text, 512, nullptr);
     EXPECT_NE(std::wstring::npos, second.log.find(L"Error[112]: " + std::wstring(text))) << second.log;
-    EXPECT_TRUE(Get(target + "page.htm") == page) << "the published page changed";
-    EXPECT_TRUE(Get(target + "ZemSetup.exe") == package) << "the published package changed";
+    EXPECT_TRUE(ReadTextFile(target + "page.htm") == page) << "the published page changed";
+    EXPECT_TRUE(ReadTextFile(target + "ZemSetup.exe") == package) << "the published package changed";
     EXPECT_EQ("", Leftovers(target));
-    EXPECT_EQ(std::optional<DWORD>(0), program.Close());
+    EXPECT_EQ(std::optional<DWORD>(0), program.Exit());
 }
 
 }  // namespace

@@ -257,12 +257,10 @@ TEST_F(DeployRun, VirtualDirectoryAndItsQuestion)
         Recorder run = Run("FilesCount=4\r\nFile1=a.htm\r\nFile2=a.htm,b\r\nFile3=a.htm,c\r\nFile4=a.htm,d\r\n", events);
         EXPECT_EQ(rows[i].positions, run.positions) << "row " << i;
         EXPECT_EQ(Msg(IDS_CREATE_VDIR, "Zem", m_target.c_str()), run.log.at(1)) << "row " << i;
-        CString strText;
-        strText.LoadString(rows[i].text);
         const int hr = static_cast<int>(rows[i].hr);
-        EXPECT_EQ(hr ? Msg(IDS_VDIR_FAILED_LOG, "Zem", hr, static_cast<LPCSTR>(strText)) : Msg(IDS_COPYING_FILES), run.log.at(2))
+        EXPECT_EQ(hr ? Msg(IDS_VDIR_FAILED_LOG, "Zem", hr, Msg(rows[i].text)) : Msg(IDS_COPYING_FILES), run.log.at(2))
             << "row " << i;
-        EXPECT_EQ(hr ? std::vector<std::string>{ Msg(IDS_VDIR_FAILED_ASK, hr, static_cast<LPCSTR>(strText)) }
+        EXPECT_EQ(hr ? std::vector<std::string>{ Msg(IDS_VDIR_FAILED_ASK, hr, Msg(rows[i].text)) }
                      : std::vector<std::string>(),
                   run.questions)
             << "row " << i;

@@ -97,13 +97,13 @@ TEST(Framework, MessageBoxTakesTheAppNameTheIconAndReturnsTheAnswer)
     CWinApp app;
     app.SetCurrentHandles(::GetModuleHandleA(nullptr));
     EXPECT_STREQ("unit_tests", app.m_pszAppName);
-    zem::ui::MessageBoxInfo info;
+    MessageBoxInfo info;
     HICON iconShown = nullptr;
     std::thread answer([&, tid = ::GetCurrentThreadId()] {
         HWND box = nullptr;
-        if (!zem::ui::WaitUntil([&] { return (box = FindThreadWindow(tid, zem::ui::IsMessageBox)) != nullptr; }))
+        if (!WaitUntil([&] { return (box = FindThreadWindow(tid, IsMessageBox)) != nullptr; }))
             return;
-        info = zem::ui::ReadMessageBox(box);
+        info = ReadMessageBox(box);
         // The icon static is 0x14 on Windows and 0x440 in Wine's message box template.
         HWND icon = ::GetDlgItem(box, 0x14) ? ::GetDlgItem(box, 0x14) : ::GetDlgItem(box, 0x440);
         iconShown = reinterpret_cast<HICON>(::SendMessageA(icon, STM_GETICON, 0, 0));

@@ -1,7 +1,6 @@
-// Site list, proposed folder, log line and client address of the real dialog, over a scripted metabase
-// registered on the dialog's own thread.
+// Site list, proposed folder, log line and client address of the real dialog, over a store of the test's
+// own.
 #include "SiteAddress.h"
-#include "fake_admin_base.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -22,33 +21,29 @@ CDeployRun* DeployRunOf(HWND hDlg)
     return pRun;
 }
 
-void AddSite(FakeMetabase& m, int n, const wchar_t* description, const wchar_t* root, std::vector<std::wstring> bindings)
+// A site as IIS 6 writes it; a null description leaves it out.
+std::string Site(int n, const char* description, const char* root, const char* bindings)
 {
-    const std::wstring key = L"/LM/W3SVC/" + std::to_wstring(n);
-    m.SetMultiString(key, MD_SERVER_BINDINGS, bindings);
-    if (description)
-        m.SetString(key + L"/ROOT", MD_SERVER_COMMENT, description);
-    m.SetString(key + L"/ROOT", MD_VR_PATH, root);
+    const std::string key = "/LM/W3SVC/" + std::to_string(n);
+    return "<IIsWebServer\tLocation =\"" + key + "\"\r\n\t\tServerBindings=\"" + bindings + "\"\r\n" +
+           (description ? "\t\tServerComment=\"" + std::string(description) + "\"\r\n" : "") +
+           "\t>\r\n</IIsWebServer>\r\n<IIsWebVirtualDir\tLocation =\"" + key + "/ROOT\"\r\n\t\tPath=\"" + root +
+           "\"\r\n\t>\r\n</IIsWebVirtualDir>\r\n";
 }
 
 TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
 {
-    FakeMetabase metabase;
-    AddSite(metabase, 1, L"Default Web Site", L"D:\\", { L":80:", L":8080:" });
-    AddSite(metabase, 2, L"Intranet", L"E:\\Intra", { L"192.0.2.5:8080:portal" });
+    const std::string store = FreshFolder("sites") + "MetaBase.xml";
     // No readable description: the one before is kept. A root the code page cannot spell is shown with
     // the default character, never turned into look-alike separators and dots.
-    AddSite(metabase, 3, nullptr, L"F:\\a\uFF3C\uFF0E\uFF0E\uFF3Cevil", { L":81:" });
-    AddSite(metabase, 5, L"After the gap", L"F:\\", { L":80:" });
-    MainDialogRun run([&metabase] {
-        struct Served
-        {
-            explicit Served(FakeMetabase& m) : registration(m) {}
-            ComApartment apartment{ SUCCEEDED(::CoInitialize(nullptr)) };
-            FakeAdminBaseRegistration registration;
-        };
-        return std::make_shared<Served>(metabase);
-    });
+    ASSERT_TRUE(WriteTextFile(store, "<?xml version =\"1.0\"?>\r\n<configuration xmlns=\"urn:microsoft-catalog:XML_Metabase_V64_0\">"
+                                     "\r\n<MBProperty>\r\n" +
+                                     Site(1, "Default Web Site", "D:\\", ":80:\r\n\t\t\t:8080:") +
+                                     Site(2, "Intranet", "E:\\Intra", "192.0.2.5:8080:portal") +
+                                     Site(3, nullptr, "F:\\a\xEF\xBC\xBC\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBC" "evil", ":81:") +
+                                     Site(5, "After the gap", "F:\\", ":80:") + "</MBProperty>\r\n</configuration>\r\n"));
+    ::SetEnvironmentVariableA("ZEM_METABASE_PATH", store.c_str());
+    MainDialogRun run;
     ASSERT_NE(nullptr, run.hDlg);
     HWND hCombo = ::GetDlgItem(run.hDlg, IDC_SITE);
     auto item = [&](int id) { return WindowTextAnsi(::GetDlgItem(run.hDlg, id)); };
@@ -90,11 +85,12 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     EXPECT_EQ(site1Line + runLines + site2Line + Msg(IDS_SITE_ROOT_PATH, site3Root.c_str()) + "\r\n" + site1Line + site1Line, item(IDC_LOG));
     EXPECT_EQ("D:\\\\ZemWeb", item(IDC_WEB_FOLDER));
     EXPECT_EQ(site1Url, item(IDC_SITE_LINK));
+    ::SetEnvironmentVariableA("ZEM_METABASE_PATH", nullptr);
 }
 
 TEST(StartUp, ProposesThePackageBesideTheProgramOnlyWhenItIsThere)
 {
-    const std::string package = std::string(WideToAnsi(zem::ui::ExeFolder().c_str())) + Msg(IDS_PACKAGE_FILE_NAME);
+    const std::string package = std::string(WideToAnsi(ExeFolder().c_str())) + Msg(IDS_PACKAGE_FILE_NAME);
     ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(package.c_str())) << "left over: " << package;
     {
         MainDialogRun run;

@@ -1,25 +1,32 @@
-// Shared by the admin base object's tests: a store file of the test's own (through ZEM_METABASE_PATH,
-// which child processes inherit), connections, record helpers, and mdutil as another process.
+// The metabase side of the test library: a store file of the test's own (through ZEM_METABASE_PATH, which
+// child processes inherit), connections, record helpers, and mdutil as another process.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "MetabaseConnection.h"
-#include "Mdutil.h"
+#include "UiDriver.h"
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
 
-namespace mdtest {
+namespace zem::ui {
 
-using zem::tools::MdutilProcess;
-using zem::tools::ProcessResult;
-using zem::tools::RunMdutil;
+// mdutil beside the test, with this process's environment (and so its store).
+inline RunResult RunMdutil(const std::wstring& arguments, Millis timeout = Millis{60000})
+{
+    return Run(ExeFolder() + L"mdutil.exe", arguments, timeout);
+}
+inline DriverProcess StartMdutil(const std::wstring& arguments)
+{
+    StartOptions options;
+    options.arguments = arguments;
+    options.captureOutput = true;
+    return DriverProcess::Start(ExeFolder() + L"mdutil.exe", options);
+}
 
 const DWORD R = METADATA_PERMISSION_READ;
 const DWORD W = METADATA_PERMISSION_WRITE;
@@ -46,17 +53,14 @@ protected:
     void SetUp() override
     {
         static std::atomic<int> counter{ 0 };
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        m_folder = std::wstring(temp) + L"zemmd-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                   std::to_wstring(++counter);
-        ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), nullptr));
+        m_folder = PathArg(FreshFolder("md" + std::to_string(++counter))).wide;
+        m_folder.pop_back();
         UseStore(m_folder + L"\\MetaBase.xml");
     }
     void TearDown() override
     {
         ::SetEnvironmentVariableW(L"ZEM_METABASE_PATH", nullptr);
-        zem::tools::RemoveTree(m_folder);
+        RemoveTree(m_folder);
     }
 
     ComPtr<IMSAdminBaseW> Connect()
@@ -124,20 +128,16 @@ protected:
         return names;
     }
 
-    // The store's paths are plain ASCII (the temporary folder, the small drive).
     std::vector<BYTE> FileBytes() const
     {
-        std::ifstream file(std::string(m_path.begin(), m_path.end()), std::ios::binary);
-        return std::vector<BYTE>(std::istreambuf_iterator<char>(file), {});
+        std::string bytes = ReadTextFile(m_path);
+        return std::vector<BYTE>(bytes.begin(), bytes.end());
     }
-    void WriteStoreFile(const std::string& utf8) const
-    {
-        EXPECT_TRUE(std::ofstream(std::string(m_path.begin(), m_path.end()), std::ios::binary) << utf8);
-    }
+    void WriteStoreFile(const std::string& utf8) const { EXPECT_TRUE(WriteTextFile(m_path, utf8)); }
     bool TmpLeft() const { return ::GetFileAttributesW((m_path + L".tmp").c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     std::wstring m_folder;
     std::wstring m_path;   // this test's MetaBase.xml
 };
 
-} // namespace mdtest
+} // namespace zem::ui

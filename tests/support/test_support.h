@@ -1,24 +1,23 @@
-// Helpers shared by the in-process tests: code pages, staged folders, the metabase tool, message boxes and
-// the real main dialog run on a thread of its own.
+// The in-process side of the test library: code pages, the catalogue's texts filled in by hand, files
+// held open by others, and the real main dialog run on a thread of its own. Test files use the library's
+// names unqualified.
 #pragma once
 
-#include "Mdutil.h"
+#include "MetabaseTest.h"
 #include "Text.h"
-#include "UniqueHandle.h"
-#include "UiDriver.h"
 #include "WebInstallDlg.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace zem::ui {
 
 // Whether the process runs in a double-byte code page (936, 950), where 0x5C can be a trail byte.
 inline bool IsDoubleByteCodePage()
@@ -30,38 +29,32 @@ inline bool IsDoubleByteCodePage()
 // A double-byte character whose trail byte is a backslash in both 936 and 950; two characters in 1252.
 #define DBCS_5C "\xD5\x5C"
 
-// A catalogue string filled in, and the error line of a failed copy, as the program writes them.
+inline std::string Arg(const char* text) { return text; }
+inline std::string Arg(const std::string& text) { return text; }
+inline std::string Arg(long long number) { return std::to_string(number); }
+
+// A catalogue string as this test's own copy of the catalogue holds it, each %s and %d replaced in turn
+// by the next argument.
 template <typename... Args>
 std::string Msg(UINT nID, Args... args)
 {
-    CString str;
-    str.Format(nID, args...);
-    return std::string(str);
+    char szFormat[1024] = {};
+    ::LoadStringA(::GetModuleHandleA(nullptr), nID, szFormat, sizeof(szFormat));
+    std::string text = szFormat;
+    size_t at = 0;
+    for (const std::string& value : std::vector<std::string>{ Arg(args)... })
+        if ((at = text.find('%', at)) != std::string::npos)
+            text.replace(at, 2, value), at += value.size();
+    return text;
 }
 
-inline std::string ErrorLine(DWORD code) { return "Error[" + std::to_string(code) + "]: " + SystemErrorText(code).GetString(); }
-
-inline void RemoveTree(const std::string& path) { zem::tools::RemoveTree(AnsiToWide(path.c_str())); }
-
-// A folder of its own for this test process below the system's temporary folder, emptied first.
-inline std::string FreshFolder(const std::string& name)
+// The line the program logs for a failed copy, with the system's own text for the code.
+inline std::string ErrorLine(DWORD code)
 {
-    char szTemp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, szTemp);
-    std::string folder = std::string(szTemp) + "zemdeploy" + std::to_string(::GetCurrentProcessId()) + "\\" + name;
-    RemoveTree(folder);
-    ::CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + "\\";
-}
-
-inline bool WriteTextFile(const std::string& path, const std::string& text) { return bool(std::ofstream(path, std::ios::binary) << text); }
-
-// The file's content, or "<missing>" when it cannot be read.
-inline std::string ReadTextFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) : "<missing>";
+    char szText[512] = {};
+    DWORD cch = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, szText,
+                                 sizeof(szText), nullptr);
+    return "Error[" + std::to_string(code) + "]: " + std::string(szText, cch);
 }
 
 inline bool IsDirectory(const std::string& path)
@@ -187,8 +180,8 @@ private:
     std::thread m_thread;
 };
 
-// mdutil beside the test, with this process's environment (and so its store); its exit code.
-inline DWORD RunMdutil(const std::string& arguments) { return zem::tools::RunMdutil(AnsiToWide(arguments.c_str())).exitCode; }
+// mdutil's exit code, for arguments in the process's code page (the paths the program handles).
+inline DWORD RunMdutil(const std::string& arguments) { return RunMdutil(PathArg(arguments).wide).exitCode; }
 
 // A store of this process's own with web sites 1 to nSites, made the one every metabase call uses.
 inline bool UseStoreWithSites(const std::string& name, int nSites)
@@ -239,19 +232,32 @@ public:
             dialog.DoModal();
             dlg = nullptr;
         });
-        zem::ui::WaitUntil([&] {
-            if (uiThreadId == 0)
-                return false;
-            if (HWND box = FindThreadWindow(uiThreadId, zem::ui::IsMessageBox))
-                startupMessages.push_back(zem::ui::ReadMessageBox(box)), zem::ui::Answer(box, IDOK);
-            return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
-        });
+        try
+        {
+            WaitUntil([&] {
+                if (uiThreadId == 0)
+                    return false;
+                // A box answered stays on screen a moment: it is read and answered once.
+                if (HWND box = FindThreadWindow(uiThreadId, IsMessageBox))
+                    startupMessages.push_back(ReadMessageBox(box)), Answer(box, IDOK),
+                        WaitUntil([box] { return !::IsWindow(box) || !::IsWindowVisible(box); });
+                return (hDlg = FindThreadWindow(uiThreadId, [](HWND h) { return ::GetDlgItem(h, IDC_LOG) != nullptr; })) != nullptr;
+            });
+        }
+        catch (const DriverError& e)
+        {
+            hDlg = nullptr;
+            ADD_FAILURE() << "the dialog did not come up: " << e.what();
+        }
     }
 
     ~MainDialogRun()
     {
+        // Closed as the user closes it; a thread left in a box at start is told to quit instead.
         if (hDlg)
             ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
+        else if (uiThreadId)
+            ::PostThreadMessageA(uiThreadId, WM_QUIT, 0, 0);
         if (m_ui.joinable())
             m_ui.join();
     }
@@ -259,9 +265,13 @@ public:
     MainDialogRun(const MainDialogRun&) = delete;
     std::atomic<CWebInstallDlg*> dlg{nullptr};
     HWND hDlg = nullptr;
-    std::vector<zem::ui::MessageBoxInfo> startupMessages;   // the boxes shown before the dialog came up
+    std::vector<MessageBoxInfo> startupMessages;   // the boxes shown before the dialog came up
     std::atomic<DWORD> uiThreadId{0};
 
 private:
     std::thread m_ui;
 };
+
+} // namespace zem::ui
+
+using namespace zem::ui;
