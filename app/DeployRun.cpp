@@ -46,7 +46,7 @@ void WaitAnsweringBoxes(HANDLE hObject, DWORD dwThreadId)
         ::PostQuitMessage(static_cast<int>(nExitCode));
 }
 
-} // namespace
+}   // namespace
 
 BEGIN_MESSAGE_MAP(CDeployRun, CWnd)
     ON_MESSAGE(WM_DRAIN_LOG, &CDeployRun::OnDrainLog)

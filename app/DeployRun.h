@@ -49,7 +49,10 @@ protected:
 
 private:
     // WM_DRAIN_LOG's wParam: drain now, or within DRAIN_DELAY_MS.
-    enum { DRAIN_NOW = 0, DRAIN_SOON = 1, DRAIN_TIMER_ID = 0x2A, DRAIN_DELAY_MS = 750 };
+    enum { DRAIN_NOW = 0,
+           DRAIN_SOON = 1,
+           DRAIN_TIMER_ID = 0x2A,
+           DRAIN_DELAY_MS = 750 };
 
     static DWORD WINAPI RunThread(LPVOID pParam);
     // The one place where the run's thread waits for the window: the queue is in the controls on return.
@@ -68,6 +71,6 @@ private:
     InstallRequest m_request;   // the run's own copy, written only while no thread runs
     KernelHandle m_thread;
     DWORD m_dwThreadId = 0;
-    std::atomic<BOOL> m_bStop{FALSE};
-    BOOL m_bBusy = FALSE;       // from Start until the owner is told that the run is done
+    std::atomic<BOOL> m_bStop{ FALSE };
+    BOOL m_bBusy = FALSE;   // from Start until the owner is told that the run is done
 };

@@ -11,7 +11,7 @@ namespace {
 // the classic common controls, which refuse a larger record; lpReserved came with version 6 only.
 const UINT kToolInfoSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
 
-} // namespace
+}   // namespace
 
 #ifndef _WIN64
 // The records as the 32-bit system expects them.

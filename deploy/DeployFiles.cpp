@@ -30,7 +30,7 @@ CString FolderOf(LPCSTR pszPath)
     return pSlash ? CString(pszPath, static_cast<int>(pSlash - pszPath + 1)) : CString();
 }
 
-std::atomic<unsigned> g_nTempCounter{0};
+std::atomic<unsigned> g_nTempCounter{ 0 };
 
 // A name in the folder that no one else uses: the process id and a counter of this process keep names
 // apart, and nothing is ever made over an existing name. Kept short, so it fits wherever the destination
@@ -184,7 +184,7 @@ BOOL MoveIntoPlace(LPCSTR pszTemp, LPCSTR pszDest, BOOL bRemoveEmptyFolder, DWOR
     }
 }
 
-} // namespace
+}   // namespace
 
 BOOL CreateDirectoryTree(LPCSTR pszPath)
 {
@@ -255,7 +255,7 @@ CWorkFolder::~CWorkFolder()
         ::RemoveDirectoryA(m_strPath);
 }
 
-DWORD (WINAPI* g_pfnGetFinalPathName)(HANDLE, LPWSTR, DWORD, DWORD) = &::GetFinalPathNameByHandleW;
+PFN_GET_FINAL_PATH_NAME g_pfnGetFinalPathName = &::GetFinalPathNameByHandleW;
 
 std::wstring ResolvedFolder(LPCSTR pszFolder)
 {

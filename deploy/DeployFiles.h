@@ -50,7 +50,8 @@ private:
 // when it cannot be opened or the system cannot tell.
 std::wstring ResolvedFolder(LPCSTR pszFolder);
 // What ResolvedFolder asks: GetFinalPathNameByHandleW, or a test's stand-in that fails as Windows can.
-extern DWORD (WINAPI* g_pfnGetFinalPathName)(HANDLE, LPWSTR, DWORD, DWORD);
+using PFN_GET_FINAL_PATH_NAME = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+extern PFN_GET_FINAL_PATH_NAME g_pfnGetFinalPathName;
 
 // Whether the resolved folder is the resolved root or lies below it (compared without regard to case);
 // never when either could not be resolved.

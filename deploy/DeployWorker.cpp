@@ -198,7 +198,7 @@ void CDeployment::LogFailure(DWORD dwError)
     ++m_nFailures;
 }
 
-} // namespace
+}   // namespace
 
 DWORD DeployWorker(const InstallRequest& request, IDeployEvents& events)
 {

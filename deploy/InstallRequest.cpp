@@ -49,7 +49,7 @@ bool IsFullPath(const char* pszPath)
     return pShare && pShare[1] != '\0' && pShare[1] != '\\';
 }
 
-} // namespace
+}   // namespace
 
 CString RunFolderPath(const CString& strFolderText)
 {

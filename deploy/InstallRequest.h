@@ -6,11 +6,11 @@
 // Everything one deployment works with, taken when Install is pressed; the run reads nothing else.
 struct InstallRequest
 {
-    CString strFolder;        // target folder, trimmed, ending with a backslash
-    CString strPackage;       // package path, trimmed
-    CString strModuleDir;     // the executable's folder, ending with a backslash
-    CString strListFile;      // the list file beside the executable
-    int nSite = 0;            // web site that receives the virtual directory
+    CString strFolder;      // target folder, trimmed, ending with a backslash
+    CString strPackage;     // package path, trimmed
+    CString strModuleDir;   // the executable's folder, ending with a backslash
+    CString strListFile;    // the list file beside the executable
+    int nSite = 0;          // web site that receives the virtual directory
     BOOL bWebServerFound = FALSE;
 };
 
@@ -40,4 +40,3 @@ CString ProposedPackage(const CString& strModuleDir);
 
 // A folder as a run would use it: blanks removed, environment variables expanded, a closing backslash.
 CString RunFolderPath(const CString& strFolderText);
-

@@ -25,7 +25,7 @@ bool HasNonAsciiKey(const std::map<std::string, CString>& values)
     return false;
 }
 
-} // namespace
+}   // namespace
 
 UINT ReadFilesCount(LPCSTR pszListFile)
 {

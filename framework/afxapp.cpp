@@ -53,7 +53,7 @@ int ShowAppMessageBox(LPCSTR lpszPrompt, UINT nType, LPCSTR lpszCaption)
     return ::MessageBoxA(MessageBoxOwner(), lpszPrompt ? lpszPrompt : "", lpszCaption, nType);
 }
 
-} // namespace
+}   // namespace
 
 CWinApp::CWinApp(LPCSTR lpszAppName)
 {

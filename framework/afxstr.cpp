@@ -13,7 +13,7 @@ bool IsTrimSpace(unsigned char ch)
     return ch == ' ' || (ch >= '\t' && ch <= '\r');
 }
 
-} // namespace
+}   // namespace
 
 CString::CString(LPCSTR psz) : m_str(psz ? psz : "") {}
 CString::CString(LPCSTR pch, int nLength) : m_str(pch && nLength > 0 ? std::string(pch, static_cast<size_t>(nLength)) : std::string()) {}
@@ -25,9 +25,22 @@ CString& CString::operator=(LPCSTR psz)
     return *this;
 }
 
-CString& CString::operator+=(const CString& str) { m_str += str.m_str; return *this; }
-CString& CString::operator+=(LPCSTR psz) { if (psz) m_str += psz; return *this; }
-CString& CString::operator+=(char ch) { m_str += ch; return *this; }
+CString& CString::operator+=(const CString& str)
+{
+    m_str += str.m_str;
+    return *this;
+}
+CString& CString::operator+=(LPCSTR psz)
+{
+    if (psz)
+        m_str += psz;
+    return *this;
+}
+CString& CString::operator+=(char ch)
+{
+    m_str += ch;
+    return *this;
+}
 
 void CString::FormatV(LPCSTR pszFormat, va_list args)
 {
@@ -159,7 +172,27 @@ void CString::ReleaseBuffer(int nNewLength)
         m_str.resize(n);
 }
 
-CString operator+(const CString& a, const CString& b) { CString s(a); s += b; return s; }
-CString operator+(const CString& a, LPCSTR b) { CString s(a); s += b; return s; }
-CString operator+(LPCSTR a, const CString& b) { CString s(a); s += b; return s; }
-CString operator+(const CString& a, char b) { CString s(a); s += b; return s; }
+CString operator+(const CString& a, const CString& b)
+{
+    CString s(a);
+    s += b;
+    return s;
+}
+CString operator+(const CString& a, LPCSTR b)
+{
+    CString s(a);
+    s += b;
+    return s;
+}
+CString operator+(LPCSTR a, const CString& b)
+{
+    CString s(a);
+    s += b;
+    return s;
+}
+CString operator+(const CString& a, char b)
+{
+    CString s(a);
+    s += b;
+    return s;
+}

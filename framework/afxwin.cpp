@@ -14,7 +14,7 @@ struct ThreadState
 {
     CWnd* pWndInit = nullptr;   // object waiting for the next window this thread creates
     HHOOK hHookCbt = nullptr;
-    MSG lastSentMsg = {};       // the message being dispatched, for CWnd::Default
+    MSG lastSentMsg = {};   // the message being dispatched, for CWnd::Default
     std::map<HWND, std::unique_ptr<CWnd>> tempWnds;
 };
 
@@ -24,7 +24,7 @@ ThreadState& State()
     return state;
 }
 
-} // namespace
+}   // namespace
 
 // ---------------------------------------------------------------------------------------------------------
 // CCmdTarget

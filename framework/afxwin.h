@@ -57,6 +57,8 @@ struct AFX_MSGMAP
 
 #define afx_msg
 
+// The message-map macros are laid out as the tables they build, by hand.
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                                                                         \
 protected:                                                                                            \
     static const AFX_MSGMAP* GetThisMessageMap();                                                     \
@@ -121,6 +123,7 @@ protected:                                                                      
     { WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, 0,                                                         \
       AFX_THUNK(HBRUSH hbr = pThis->CtlColor(reinterpret_cast<CDC*>(wParam), static_cast<UINT>(lParam)); \
                 *pResult = reinterpret_cast<LRESULT>(hbr); return hbr != nullptr;) },
+// clang-format on
 
 // ---------------------------------------------------------------------------------------------------------
 // Small value types
@@ -128,15 +131,29 @@ protected:                                                                      
 class CPoint : public POINT
 {
 public:
-    CPoint() { x = 0; y = 0; }
-    CPoint(int initX, int initY) { x = initX; y = initY; }
+    CPoint()
+    {
+        x = 0;
+        y = 0;
+    }
+    CPoint(int initX, int initY)
+    {
+        x = initX;
+        y = initY;
+    }
 };
 
 class CRect : public RECT
 {
 public:
     CRect() { left = top = right = bottom = 0; }
-    CRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
+    CRect(int l, int t, int r, int b)
+    {
+        left = l;
+        top = t;
+        right = r;
+        bottom = b;
+    }
     CRect(const RECT& rc) { ::CopyRect(this, &rc); }
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }

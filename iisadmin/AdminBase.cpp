@@ -19,7 +19,7 @@ const DWORD kAccessBits = METADATA_PERMISSION_READ | METADATA_PERMISSION_WRITE;
 const DWORD kSaveWaitMs = 3000;
 
 // Handle values are never 0 (the master root) and not reused while the process runs.
-std::atomic<METADATA_HANDLE> g_nextHandle{ 1 };
+std::atomic<METADATA_HANDLE> g_nextHandle{1};
 
 // A capacity stated without a buffer, or METADATA_PARTIAL_PATH without METADATA_INHERIT, which alone
 // gives it a meaning.

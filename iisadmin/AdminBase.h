@@ -95,7 +95,8 @@ private:
         KeyPath path;
         Key* key = nullptr;
     };
-    enum class Find { Path, Key };
+    enum class Find { Path,
+                      Key };
 
     // Every method's first steps, in the interface's order: the handle and the permission the method
     // needs, then the caller's arguments (their verdict passed in), then the store (a file that cannot

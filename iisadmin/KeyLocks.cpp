@@ -10,14 +10,14 @@ namespace iisadmin {
 namespace {
 
 const DWORD kSlotCount = 256;
-const size_t kMaxLockPath = 1024;       // UTF-16 units with the terminator
-const DWORD kPollMs = 10;               // how often a waiting OpenKey looks again
+const size_t kMaxLockPath = 1024; // UTF-16 units with the terminator
+const DWORD kPollMs = 10;         // how often a waiting OpenKey looks again
 const DWORD kGuardTimeoutMs = 30000;
-const DWORD kStuckMs = 200;             // how long one holder may keep the guard before anyone asks if it lives
+const DWORD kStuckMs = 200; // how long one holder may keep the guard before anyone asks if it lives
 
 struct Slot
 {
-    ULONGLONG serial;                   // 0: free
+    ULONGLONG serial; // 0: free
     DWORD processId;
     DWORD access;
     FILETIME processStart;
@@ -27,7 +27,7 @@ struct Slot
 struct Table
 {
     ULONGLONG nextSerial;
-    LONGLONG guard;                     // the token of the process inside the table, 0: nobody
+    LONGLONG guard; // the token of the process inside the table, 0: nobody
     Slot slots[kSlotCount];
 };
 
@@ -118,7 +118,7 @@ private:
         ULONGLONG now = ::GetTickCount64();
         if (now - since < kStuckMs)
             return false;
-        since = now;   // a live holder is asked again only after another kStuckMs
+        since = now; // a live holder is asked again only after another kStuckMs
         DWORD processId = static_cast<DWORD>(static_cast<ULONGLONG>(holder) >> 32);
         if (ProcessRuns(processId, static_cast<DWORD>(holder), m_ownStart))
             return false;

@@ -16,7 +16,7 @@ namespace iisadmin {
 struct LockTicket
 {
     DWORD slot = 0;
-    ULONGLONG serial = 0;   // 0: holds nothing
+    ULONGLONG serial = 0; // 0: holds nothing
 };
 
 class KeyLocks

@@ -176,7 +176,7 @@ namespace {
 // The keys from the root down to the deepest one of path that exists.
 std::vector<Key*> ExistingChain(Key& root, const KeyPath& path)
 {
-    std::vector<Key*> chain{ &root };
+    std::vector<Key*> chain{&root};
     for (const std::wstring& name : path) {
         Key* child = chain.back()->Child(name);
         if (!child)
@@ -210,7 +210,7 @@ HRESULT LookupItem(Key& root, const KeyPath& path, DWORD id, DWORD requestAttrib
         if (const Item* item = chain[level]->FindItem(id)) {
             if (!TypeMatches(*item, dataType))
                 return MD_ERROR_DATA_NOT_FOUND;
-            found = { item, false };
+            found = {item, false};
             return S_OK;
         }
     }
@@ -221,7 +221,7 @@ HRESULT LookupItem(Key& root, const KeyPath& path, DWORD id, DWORD requestAttrib
         if (const Item* item = chain[level]->FindItem(id)) {
             if (!(item->attributes & METADATA_INHERIT) || !TypeMatches(*item, dataType))
                 return MD_ERROR_DATA_NOT_FOUND;
-            found = { item, true };
+            found = {item, true};
             return S_OK;
         }
     }
@@ -242,7 +242,7 @@ HRESULT CollectItems(Key& root, const KeyPath& path, DWORD requestAttributes, st
     if (exists) {
         --level;
         for (const Item& item : chain[level]->items) {
-            items.push_back({ &item, false });
+            items.push_back({&item, false});
             decided.push_back(item.id);
         }
     }
@@ -254,7 +254,7 @@ HRESULT CollectItems(Key& root, const KeyPath& path, DWORD requestAttributes, st
                 continue;
             decided.push_back(item.id);
             if (item.attributes & METADATA_INHERIT)
-                items.push_back({ &item, true });
+                items.push_back({&item, true});
         }
     }
     return S_OK;

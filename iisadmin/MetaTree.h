@@ -32,11 +32,11 @@ struct Key
     // nested destructor calls.
     ~Key();
 
-    std::wstring name;                       // as created; compared without regard to case
-    std::vector<Item> items;                 // creation order, which EnumData follows
-    std::vector<std::unique_ptr<Key>> children;   // creation order, which EnumKeys follows; change through
-                                                  // the methods below, which keep the index
-    Attributes unknownAttributes;            // attributes of the file this store does not know, kept verbatim
+    std::wstring name;                          // as created; compared without regard to case
+    std::vector<Item> items;                    // creation order, which EnumData follows
+    std::vector<std::unique_ptr<Key>> children; // creation order, which EnumKeys follows; change through
+                                                // the methods below, which keep the index
+    Attributes unknownAttributes;               // attributes of the file this store does not know, kept verbatim
     // The names the file's Custom elements give identifiers the schema has no name for, so a write keeps
     // them; they stay when SetData replaces the item.
     std::unordered_map<DWORD, std::wstring> customNames;
@@ -48,7 +48,7 @@ struct Key
     bool RemoveChild(const std::wstring& childName);
     const Item* FindItem(DWORD id) const;
     Item* FindItem(DWORD id);
-    void SetItem(Item item);   // replaces an item of the same identifier in place
+    void SetItem(Item item); // replaces an item of the same identifier in place
     bool RemoveItem(DWORD id);
 
 private:

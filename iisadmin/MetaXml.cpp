@@ -43,8 +43,12 @@ bool IsXmlSpace(wchar_t c)
 // but tabs and line breaks kept. False on a reference this store cannot resolve.
 bool UnescapeAttribute(const std::wstring& raw, std::wstring& value)
 {
-    static const struct { const wchar_t* name; wchar_t c; } kEntities[] = {
-        { L"amp;", L'&' }, { L"lt;", L'<' }, { L"gt;", L'>' }, { L"quot;", L'"' }, { L"apos;", L'\'' } };
+    static const struct
+    {
+        const wchar_t* name;
+        wchar_t c;
+    } kEntities[] = {
+        {L"amp;", L'&'}, {L"lt;", L'<'}, {L"gt;", L'>'}, {L"quot;", L'"'}, {L"apos;", L'\''}};
     value.clear();
     for (size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] == L'\r') {
@@ -133,8 +137,12 @@ private:
     // attributes and may hold a '<' of their own.
     bool SkipToStartTag()
     {
-        static const struct { const wchar_t* open; const wchar_t* close; } kOtherMarkup[] = {
-            { L"<!--", L"-->" }, { L"<![CDATA[", L"]]>" }, { L"<?", L"?>" }, { L"<!", L">" }, { L"</", L">" } };
+        static const struct
+        {
+            const wchar_t* open;
+            const wchar_t* close;
+        } kOtherMarkup[] = {
+            {L"<!--", L"-->"}, {L"<![CDATA[", L"]]>"}, {L"<?", L"?>"}, {L"<!", L">"}, {L"</", L">"}};
         for (;;) {
             size_t open = m_text.find(L'<', m_at);
             if (open == std::wstring::npos) {
@@ -590,12 +598,12 @@ HRESULT WriteCustom(XmlOut& out, const Key& key, const Item& item)
     std::wstring value;
     bool asText = ValueText(item.dataType, item.data, schema && schema->dataType == item.dataType ? schema : nullptr, value);
     Attributes attributes = {
-        { L"Name", CustomName(key, schema, item.id) },
-        { L"ID", std::to_wstring(item.id) },
-        { L"Value", asText ? value : HexText(item.data) },
-        { L"Type", DataTypeName(item.dataType) },
-        { L"UserType", UserTypeText(item.userType) },
-        { L"Attributes", AttributesText(item.attributes) },
+        {L"Name", CustomName(key, schema, item.id)},
+        {L"ID", std::to_wstring(item.id)},
+        {L"Value", asText ? value : HexText(item.data)},
+        {L"Type", DataTypeName(item.dataType)},
+        {L"UserType", UserTypeText(item.userType)},
+        {L"Attributes", AttributesText(item.attributes)},
     };
     // Text the file cannot carry goes as the bytes themselves; IIS never writes this attribute.
     if (!asText)
@@ -613,7 +621,7 @@ HRESULT WriteKey(XmlOut& out, const Key& key, const KeyPath& path)
 {
     const Item* keyTypeCustom = nullptr;
     std::wstring elementName = KeyElementName(key, path.empty(), keyTypeCustom);
-    Attributes attributes = { { L"Location", FormatPath(path) } };
+    Attributes attributes = {{L"Location", FormatPath(path)}};
     std::vector<const Item*> customs;
     if (keyTypeCustom)
         customs.push_back(keyTypeCustom);
@@ -662,8 +670,12 @@ bool Implied(const Key& key)
 // its own rather than by recursion, however deep the tree.
 HRESULT WriteKeys(XmlOut& out, const Key& root)
 {
-    struct Pending { const Key* key; size_t depth; };
-    std::vector<Pending> pending{ { &root, 0 } };
+    struct Pending
+    {
+        const Key* key;
+        size_t depth;
+    };
+    std::vector<Pending> pending{{&root, 0}};
     KeyPath path;
     while (!pending.empty()) {
         Pending next = pending.back();
@@ -678,7 +690,7 @@ HRESULT WriteKeys(XmlOut& out, const Key& root)
                 return hr;
         }
         for (auto child = next.key->children.rbegin(); child != next.key->children.rend(); ++child)
-            pending.push_back({ child->get(), next.depth + 1 });
+            pending.push_back({child->get(), next.depth + 1});
     }
     return S_OK;
 }
@@ -792,7 +804,7 @@ HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
         bool writerEscapes;
     };
     static const Escaping escaping = [] {
-        Escaping e = { S_OK, false };
+        Escaping e = {S_OK, false};
         e.probe = ProbeAttributeEscaping(e.writerEscapes);
         return e;
     }();
@@ -830,10 +842,10 @@ HRESULT WriteMetabase(const Tree& tree, std::vector<BYTE>& bytes)
     hr = WriteKeys(out, tree.root);
     if (FAILED(hr))
         return hr;
-    hr = out.FullEnd();   // MBProperty
+    hr = out.FullEnd(); // MBProperty
     if (FAILED(hr))
         return hr;
-    hr = out.FullEnd();   // configuration
+    hr = out.FullEnd(); // configuration
     if (FAILED(hr))
         return hr;
     hr = writer->WriteEndDocument();

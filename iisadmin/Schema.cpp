@@ -14,54 +14,54 @@ namespace iisadmin {
 namespace {
 
 const FlagName kAccessFlags[] = {
-    { L"AccessRead", MD_ACCESS_READ },
-    { L"AccessWrite", MD_ACCESS_WRITE },
-    { L"AccessExecute", MD_ACCESS_EXECUTE },
-    { L"AccessSource", MD_ACCESS_SOURCE },
-    { L"AccessScript", MD_ACCESS_SCRIPT },
-    { L"AccessNoRemoteWrite", MD_ACCESS_NO_REMOTE_WRITE },
-    { L"AccessNoRemoteRead", MD_ACCESS_NO_REMOTE_READ },
-    { L"AccessNoRemoteExecute", MD_ACCESS_NO_REMOTE_EXECUTE },
-    { L"AccessNoRemoteScript", MD_ACCESS_NO_REMOTE_SCRIPT },
-    { L"AccessNoPhysicalDir", MD_ACCESS_NO_PHYSICAL_DIR },
+    {L"AccessRead", MD_ACCESS_READ},
+    {L"AccessWrite", MD_ACCESS_WRITE},
+    {L"AccessExecute", MD_ACCESS_EXECUTE},
+    {L"AccessSource", MD_ACCESS_SOURCE},
+    {L"AccessScript", MD_ACCESS_SCRIPT},
+    {L"AccessNoRemoteWrite", MD_ACCESS_NO_REMOTE_WRITE},
+    {L"AccessNoRemoteRead", MD_ACCESS_NO_REMOTE_READ},
+    {L"AccessNoRemoteExecute", MD_ACCESS_NO_REMOTE_EXECUTE},
+    {L"AccessNoRemoteScript", MD_ACCESS_NO_REMOTE_SCRIPT},
+    {L"AccessNoPhysicalDir", MD_ACCESS_NO_PHYSICAL_DIR},
 };
 
 const PropertySchema kProperties[] = {
-    { L"KeyType", MD_KEY_TYPE, STRING_METADATA, IIS_MD_UT_SERVER, METADATA_NO_ATTRIBUTES, nullptr, 0 },
-    { L"ServerComment", MD_SERVER_COMMENT, STRING_METADATA, IIS_MD_UT_SERVER, METADATA_INHERIT, nullptr, 0 },
-    { L"ServerBindings", MD_SERVER_BINDINGS, MULTISZ_METADATA, IIS_MD_UT_SERVER, METADATA_NO_ATTRIBUTES, nullptr, 0 },
-    { L"Path", MD_VR_PATH, STRING_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0 },
-    { L"AccessFlags", MD_ACCESS_PERM, DWORD_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, kAccessFlags,
-      sizeof kAccessFlags / sizeof kAccessFlags[0] },
-    { L"DefaultDoc", MD_DEFAULT_LOAD_FILE, STRING_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0 },
-    { L"MimeMap", MD_MIME_MAP, MULTISZ_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0 },
+    {L"KeyType", MD_KEY_TYPE, STRING_METADATA, IIS_MD_UT_SERVER, METADATA_NO_ATTRIBUTES, nullptr, 0},
+    {L"ServerComment", MD_SERVER_COMMENT, STRING_METADATA, IIS_MD_UT_SERVER, METADATA_INHERIT, nullptr, 0},
+    {L"ServerBindings", MD_SERVER_BINDINGS, MULTISZ_METADATA, IIS_MD_UT_SERVER, METADATA_NO_ATTRIBUTES, nullptr, 0},
+    {L"Path", MD_VR_PATH, STRING_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0},
+    {L"AccessFlags", MD_ACCESS_PERM, DWORD_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, kAccessFlags,
+     sizeof kAccessFlags / sizeof kAccessFlags[0]},
+    {L"DefaultDoc", MD_DEFAULT_LOAD_FILE, STRING_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0},
+    {L"MimeMap", MD_MIME_MAP, MULTISZ_METADATA, IIS_MD_UT_FILE, METADATA_INHERIT, nullptr, 0},
 };
 
 const FlagName kDataTypes[] = {
-    { L"DWORD", DWORD_METADATA },
-    { L"STRING", STRING_METADATA },
-    { L"BINARY", BINARY_METADATA },
-    { L"EXPANDSZ", EXPANDSZ_METADATA },
-    { L"MULTISZ", MULTISZ_METADATA },
+    {L"DWORD", DWORD_METADATA},
+    {L"STRING", STRING_METADATA},
+    {L"BINARY", BINARY_METADATA},
+    {L"EXPANDSZ", EXPANDSZ_METADATA},
+    {L"MULTISZ", MULTISZ_METADATA},
 };
 
 const FlagName kUserTypes[] = {
-    { L"IIS_MD_UT_SERVER", IIS_MD_UT_SERVER },
-    { L"IIS_MD_UT_FILE", IIS_MD_UT_FILE },
-    { L"IIS_MD_UT_WAM", IIS_MD_UT_WAM },
-    { L"ASP_MD_UT_APP", ASP_MD_UT_APP },
+    {L"IIS_MD_UT_SERVER", IIS_MD_UT_SERVER},
+    {L"IIS_MD_UT_FILE", IIS_MD_UT_FILE},
+    {L"IIS_MD_UT_WAM", IIS_MD_UT_WAM},
+    {L"ASP_MD_UT_APP", ASP_MD_UT_APP},
 };
 
 const FlagName kAttributes[] = {
-    { L"INHERIT", METADATA_INHERIT },
-    { L"PARTIAL_PATH", METADATA_PARTIAL_PATH },
-    { L"SECURE", METADATA_SECURE },
-    { L"REFERENCE", METADATA_REFERENCE },
-    { L"VOLATILE", METADATA_VOLATILE },
-    { L"ISINHERITED", METADATA_ISINHERITED },
-    { L"INSERT_PATH", METADATA_INSERT_PATH },
-    { L"LOCAL_MACHINE_ONLY", METADATA_LOCAL_MACHINE_ONLY },
-    { L"NON_SECURE_ONLY", METADATA_NON_SECURE_ONLY },
+    {L"INHERIT", METADATA_INHERIT},
+    {L"PARTIAL_PATH", METADATA_PARTIAL_PATH},
+    {L"SECURE", METADATA_SECURE},
+    {L"REFERENCE", METADATA_REFERENCE},
+    {L"VOLATILE", METADATA_VOLATILE},
+    {L"ISINHERITED", METADATA_ISINHERITED},
+    {L"INSERT_PATH", METADATA_INSERT_PATH},
+    {L"LOCAL_MACHINE_ONLY", METADATA_LOCAL_MACHINE_ONLY},
+    {L"NON_SECURE_ONLY", METADATA_NON_SECURE_ONLY},
 };
 
 template <size_t N>
@@ -309,7 +309,7 @@ bool ValueText(DWORD dataType, const std::vector<BYTE>& data, const PropertySche
                 !SurvivesAttribute(entry.c_str(), entry.size()))
                 return false;
             if (!text.empty())
-                text += L"\n\t\t\t";   // one entry per line, as IIS lays them out
+                text += L"\n\t\t\t"; // one entry per line, as IIS lays them out
             text += entry;
         }
         return true;
@@ -358,7 +358,7 @@ bool ParseValueText(const std::wstring& text, DWORD dataType, const PropertySche
             start = end + 1;
         }
         if (data.empty())
-            data.push_back(0), data.push_back(0);   // an empty list keeps two NULs, as SetData stores it
+            data.push_back(0), data.push_back(0); // an empty list keeps two NULs, as SetData stores it
         data.push_back(0);
         data.push_back(0);
         return true;
@@ -391,10 +391,10 @@ bool ParseHexText(const std::wstring& text, std::vector<BYTE>& data)
         int value = 0;
         for (size_t j = i; j < i + 2; ++j) {
             wchar_t c = text[j];
-            int digit = c >= L'0' && c <= L'9' ? c - L'0'
-                      : c >= L'a' && c <= L'f' ? c - L'a' + 10
-                      : c >= L'A' && c <= L'F' ? c - L'A' + 10
-                      : -1;
+            int digit = c >= L'0' && c <= L'9'   ? c - L'0'
+                        : c >= L'a' && c <= L'f' ? c - L'a' + 10
+                        : c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                                 : -1;
             if (digit < 0)
                 return false;
             value = value * 16 + digit;

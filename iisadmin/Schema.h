@@ -23,7 +23,7 @@ struct PropertySchema
     DWORD dataType;
     DWORD userType;
     DWORD attributes;
-    const FlagName* flags;   // a DWORD written as flag names joined by " | ", or null
+    const FlagName* flags; // a DWORD written as flag names joined by " | ", or null
     size_t flagCount;
 };
 

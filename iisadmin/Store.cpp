@@ -41,7 +41,7 @@ HRESULT StorePath(std::wstring& path, std::wstring& identity)
 // Kernel object names for a file: one per file, whatever the spelling of its path.
 std::wstring ScopeName(const std::wstring& path)
 {
-    unsigned long long hash = 14695981039346656037ull;   // FNV-1a
+    unsigned long long hash = 14695981039346656037ull; // FNV-1a
     for (wchar_t c : UpperCase(path)) {
         hash ^= c;
         hash *= 1099511628211ull;
@@ -220,7 +220,7 @@ HRESULT Store::RefreshHoldingFile()
     m_stamp = stamp;
     m_status = hr;
     if (FAILED(hr))
-        return hr;   // the tree in memory stays, unused, until the file can be read again
+        return hr; // the tree in memory stays, unused, until the file can be read again
     // This process's write regions: the file holds them as they were when the lock was taken.
     for (const auto& region : m_writeRegions) {
         const KeyPath& path = region.second;

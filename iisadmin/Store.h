@@ -53,8 +53,7 @@ private:
         // From either of the system's file information records, which name these fields alike.
         template <typename Info>
         explicit Stamp(const Info& info)
-            : exists(true), size(static_cast<ULONGLONG>(info.nFileSizeHigh) << 32 | info.nFileSizeLow),
-              created(info.ftCreationTime), written(info.ftLastWriteTime)
+            : exists(true), size(static_cast<ULONGLONG>(info.nFileSizeHigh) << 32 | info.nFileSizeLow), created(info.ftCreationTime), written(info.ftLastWriteTime)
         {
         }
         bool exists = false;
@@ -72,7 +71,7 @@ private:
 
     std::wstring m_path;
     std::mutex m_mutex;
-    KernelHandle m_fileMutex;   // one reader or writer of the file at a time, across processes
+    KernelHandle m_fileMutex; // one reader or writer of the file at a time, across processes
     KeyLocks m_locks;
     bool m_loaded = false;
     Stamp m_stamp;

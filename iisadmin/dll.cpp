@@ -1,5 +1,5 @@
 // The COM server: exports, class factory and registration for the classes of this DLL.
-#include <initguid.h>   // defines the admin base object's class and interface ids in this unit
+#include <initguid.h> // defines the admin base object's class and interface ids in this unit
 
 #include "AdminBase.h"
 #include "Module.h"
@@ -20,15 +20,17 @@ namespace {
 HMODULE g_module = nullptr;
 LONG g_locks = 0;
 
+using CreateFunction = HRESULT (*)(REFIID riid, void** ppv);
+
 struct ClassEntry
 {
     const CLSID* clsid;
     const wchar_t* description;
-    HRESULT (*create)(REFIID riid, void** ppv);
+    CreateFunction create;
 };
 
 const ClassEntry kClasses[] = {
-    { &CLSID_MSAdminBase_W, L"IIS Admin Base Object", &AdminBase::Create },
+    {&CLSID_MSAdminBase_W, L"IIS Admin Base Object", &AdminBase::Create},
 };
 
 // One factory serves every class: it only knows the create function of the class it stands for.
@@ -94,9 +96,9 @@ struct RegistryValue
     const wchar_t* data;
 };
 const RegistryValue kRegistration[] = {
-    { L"", nullptr, nullptr },
-    { L"\\InprocServer32", nullptr, kModulePath },
-    { L"\\InprocServer32", L"ThreadingModel", L"Both" },
+    {L"", nullptr, nullptr},
+    {L"\\InprocServer32", nullptr, kModulePath},
+    {L"\\InprocServer32", L"ThreadingModel", L"Both"},
 };
 
 HRESULT ClassKey(const ClassEntry& entry, std::wstring& key)
@@ -145,7 +147,8 @@ HRESULT Register()
         if (FAILED(hr = ClassKey(entry, classKey)))
             return hr;
         for (const RegistryValue& value : kRegistration) {
-            const wchar_t* data = !value.data ? entry.description : value.data == kModulePath ? module.c_str() : value.data;
+            const wchar_t* data = !value.data ? entry.description : value.data == kModulePath ? module.c_str()
+                                                                                              : value.data;
             std::wstring key = classKey + value.subkey;
             LSTATUS status = ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), value.name, REG_SZ, data,
                                                static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));

@@ -31,7 +31,7 @@ HRESULT ReadValue(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszRe
     return hr;
 }
 
-} // namespace
+}   // namespace
 
 HRESULT QuerySiteInfo(int nSite, LPWSTR pszDescription, LPWSTR pszRootPath, LPWSTR pszBinding)
 {

@@ -56,7 +56,7 @@ std::wstring DirKeyPath(int nSite, LPCSTR pszName)
     return std::wstring(szSiteKey) + L"/ROOT/" + AnsiToWide(pszName);
 }
 
-} // namespace
+}   // namespace
 
 HRESULT CreateWebVirtualDir(int nSite, LPCSTR pszName, LPCSTR pszPath, LPCSTR pszDefaultDocs)
 {

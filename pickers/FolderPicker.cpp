@@ -14,7 +14,7 @@ namespace {
 
 const char kZemWeb[] = "ZemWeb";
 
-} // namespace
+}   // namespace
 
 int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM, LPARAM lpData)
 {

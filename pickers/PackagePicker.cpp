@@ -39,7 +39,7 @@ size_t WriteFilter(char* pszFilter, size_t cb, LPCSTR pszAllFiles, LPCSTR pszPac
     return cbTotal;
 }
 
-} // namespace
+}   // namespace
 
 BOOL BuildPackageFilter(char (&szFilter)[PACKAGE_FILTER_BUFFER], LPCSTR pszAllFiles, LPCSTR pszPackage)
 {

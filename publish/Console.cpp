@@ -47,7 +47,7 @@ std::wstring ConsoleLines(const CString& strText)
     return strOut + L"\r\n";
 }
 
-std::atomic<BOOL> g_bStop{FALSE};
+std::atomic<BOOL> g_bStop{ FALSE };
 KernelHandle g_runEnded;
 
 BOOL WINAPI OnConsoleControl(DWORD dwType)
@@ -58,7 +58,7 @@ BOOL WINAPI OnConsoleControl(DWORD dwType)
     return TRUE;
 }
 
-} // namespace
+}   // namespace
 
 void CConsoleOutput::Line(const CString& strLine)
 {

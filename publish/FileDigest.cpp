@@ -24,7 +24,7 @@ struct HashTraits
 const DWORD kChunkBytes = 1 << 16;
 const ULONG kDigestBytes = 32;
 
-} // namespace
+}   // namespace
 
 FileDigest DigestFile(LPCSTR pszPath)
 {

@@ -7,9 +7,9 @@
 
 struct FileDigest
 {
-    BOOL bPresent = FALSE;    // whether the file could be opened and read to its end
+    BOOL bPresent = FALSE;   // whether the file could be opened and read to its end
     ULONGLONG cbSize = 0;
-    CString strSha256;        // 64 lower-case hexadecimal digits
+    CString strSha256;   // 64 lower-case hexadecimal digits
 };
 
 FileDigest DigestFile(LPCSTR pszPath);

@@ -25,7 +25,7 @@ const UINT kAllVerbs = VERB_SITES | kSiteVerbs;
 const struct
 {
     const char* pszName;
-    UINT nVerbs;       // the verbs that take it
+    UINT nVerbs;   // the verbs that take it
     BOOL bTakesValue;
 } kOptions[] = {
     { "--site", kSiteVerbs, TRUE },
@@ -61,7 +61,7 @@ int ParseSiteNumber(const CString& strText)
     return nSite;
 }
 
-} // namespace
+}   // namespace
 
 UINT ParseOptions(const std::vector<CString>& args, PublishOptions& options, CString& strError)
 {

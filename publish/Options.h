@@ -5,8 +5,7 @@
 
 #include <vector>
 
-enum PublishVerb
-{
+enum PublishVerb {
     VERB_SITES = 1,
     VERB_PUBLISH = 2,
     VERB_STATUS = 4,
@@ -23,14 +22,14 @@ struct OptionText
 struct PublishOptions
 {
     PublishVerb verb = VERB_SITES;
-    int nSite = 0;               // 0: not given
+    int nSite = 0;   // 0: not given
     OptionText siteName;
     OptionText folder;
     OptionText package;
     OptionText list;
     BOOL bKeepExisting = TRUE;   // --if-exists keep
     BOOL bKeepFiles = FALSE;
-    BOOL bJson = FALSE;          // set by the caller, who looks for it before anything can be refused
+    BOOL bJson = FALSE;   // set by the caller, who looks for it before anything can be refused
     BOOL bHelp = FALSE;
 };
 

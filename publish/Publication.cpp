@@ -20,7 +20,7 @@ PublishedFile InspectFile(const CString& strPath, const CString& strFolder, BOOL
     return file;
 }
 
-} // namespace
+}   // namespace
 
 std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString& strListFile)
 {

@@ -11,7 +11,7 @@
 
 struct PublishedFile
 {
-    CString strPath;     // where a run puts it
+    CString strPath;   // where a run puts it
     // Whether its folder really lies inside the published folder, links followed: a file anywhere else is
     // never read or removed.
     BOOL bInside = FALSE;
@@ -24,9 +24,9 @@ std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString&
 
 struct Publication
 {
-    HRESULT hrDir = S_OK;    // QueryVirtualDir's result: path not found when the site has no Zem
+    HRESULT hrDir = S_OK;   // QueryVirtualDir's result: path not found when the site has no Zem
     VirtualDirInfo dir;
-    CString strFolder;       // the directory's folder as a run names it; empty without the directory
+    CString strFolder;   // the directory's folder as a run names it; empty without the directory
     std::vector<PublishedFile> files;
 
     BOOL IsVirtualDir() const;

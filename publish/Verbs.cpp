@@ -54,8 +54,10 @@ CString AccessNames(DWORD dwFlags)
         DWORD dwFlag;
         const char* pszName;
     } kFlags[] = {
-        { MD_ACCESS_READ, "AccessRead" },     { MD_ACCESS_WRITE, "AccessWrite" },
-        { MD_ACCESS_EXECUTE, "AccessExecute" }, { MD_ACCESS_SOURCE, "AccessSource" },
+        { MD_ACCESS_READ, "AccessRead" },
+        { MD_ACCESS_WRITE, "AccessWrite" },
+        { MD_ACCESS_EXECUTE, "AccessExecute" },
+        { MD_ACCESS_SOURCE, "AccessSource" },
         { MD_ACCESS_SCRIPT, "AccessScript" },
     };
     CString strNames;
@@ -239,11 +241,16 @@ void CVerbRun::WriteSite(const Site& site)
     if (m_options.verb != VERB_SITES)
         m_json.Key("site");
     m_json.BeginObject()
-        .Key("number").Number(site.nSite)
-        .Key("description").String(site.strDescription)
-        .Key("rootFolder").String(site.strRootPath)
-        .Key("binding").String(site.strBinding)
-        .Key("address").String(site.strAddress)
+        .Key("number")
+        .Number(site.nSite)
+        .Key("description")
+        .String(site.strDescription)
+        .Key("rootFolder")
+        .String(site.strRootPath)
+        .Key("binding")
+        .String(site.strBinding)
+        .Key("address")
+        .String(site.strAddress)
         .EndObject();
 }
 
@@ -299,10 +306,7 @@ int CVerbRun::Publish()
     DeployWorker(request, events);
     ConsoleRunEnded();
     Publication after = InspectPublication(request.nSite, m_strListFile, request.strFolder);
-    m_json.Key("verdict").String(events.Verdict().IsEmpty() ? nullptr : events.Verdict().GetString())
-        .Key("created").Bool(before.hrDir == HR_PATH_NOT_FOUND && after.hrDir == S_OK)
-        .Key("keptExisting").Bool(events.KeptExisting())
-        .Key("changed").Bool(after.DiffersFrom(before));
+    m_json.Key("verdict").String(events.Verdict().IsEmpty() ? nullptr : events.Verdict().GetString()).Key("created").Bool(before.hrDir == HR_PATH_NOT_FOUND && after.hrDir == S_OK).Key("keptExisting").Bool(events.KeptExisting()).Key("changed").Bool(after.DiffersFrom(before));
 
     if (IsConsoleStopRequested())
         return Fail(EXIT_RUN_FAILED, LoadText(IDS_P_STOPPED));
@@ -338,9 +342,7 @@ int CVerbRun::Status()
         m_out.Line(FormatText(IDS_P_FOLDER, strPath));
         m_out.Line(FormatText(IDS_P_ACCESS, AccessNames(dir.dwAccessFlags)));
         m_out.Line(FormatText(IDS_P_DEFAULT_DOCS, strDocs));
-        m_json.Key("keyType").String(strKeyType).Key("folder").String(strPath)
-            .Key("accessFlags").Number(dir.dwAccessFlags).Key("access").String(AccessNames(dir.dwAccessFlags))
-            .Key("defaultDocuments").String(strDocs);
+        m_json.Key("keyType").String(strKeyType).Key("folder").String(strPath).Key("accessFlags").Number(dir.dwAccessFlags).Key("access").String(AccessNames(dir.dwAccessFlags)).Key("defaultDocuments").String(strDocs);
     }
     else
     {
@@ -385,8 +387,7 @@ int CVerbRun::Status()
 int CVerbRun::Remove()
 {
     Publication publication = InspectPublication(m_pSite->nSite, m_strListFile);
-    m_json.Key("virtualDirectory").BeginObject().Key("key").String(DirKey())
-        .Key("existed").Bool(publication.hrDir == S_OK).EndObject();
+    m_json.Key("virtualDirectory").BeginObject().Key("key").String(DirKey()).Key("existed").Bool(publication.hrDir == S_OK).EndObject();
     if (publication.hrDir == HR_PATH_NOT_FOUND)
     {
         m_out.Line(FormatText(IDS_P_NO_VDIR, DirKey()));
@@ -451,7 +452,7 @@ int CVerbRun::Remove()
     return EXIT_RUN_FAILED;
 }
 
-} // namespace
+}   // namespace
 
 int RunVerb(const PublishOptions& options, CConsoleOutput& out, CJsonWriter& json)
 {

@@ -28,7 +28,7 @@ BOOL AnsiArguments(int argc, wchar_t** argv, std::vector<CString>& args, CString
     return TRUE;
 }
 
-} // namespace
+}   // namespace
 
 int wmain(int argc, wchar_t** argv)
 {

@@ -11,7 +11,7 @@ zem_log() { printf '== %s\n' "$*" >&2; }
 zem_install_deps() {
     local pkgs=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
                 wine wine64 xvfb fonts-wqy-microhei cmake make googletest locales python3 imagemagick
-                nginx curl openssl osslsigncode chromium chromium-driver python3-selenium python3-aiohttp)
+                nginx curl openssl osslsigncode clang-format chromium chromium-driver python3-selenium python3-aiohttp)
     local missing=() p
     for p in "${pkgs[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

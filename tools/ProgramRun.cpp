@@ -18,19 +18,22 @@ Program::Program(const std::wstring& exePath, const StartOptions& options, Milli
             Answer(box, startBoxes.back().buttons.empty() ? IDOK : startBoxes.back().buttons.front().first);
         },
         timeout);
-    if (dialog && !process.WaitIdle(timeout)) dialog = nullptr;
+    if (dialog && !process.WaitIdle(timeout))
+        dialog = nullptr;
 }
 
 std::optional<DWORD> Program::Exit(Millis timeout)
 {
-    if (dialog) Command(dialog, IDCANCEL);
+    if (dialog)
+        Command(dialog, IDCANCEL);
     return process.WaitExit(timeout);
 }
 
 InstallResult RunInstall(const Program& program, const InstallOptions& options)
 {
     InstallResult result;
-    if (!program.dialog) return result.fault = "the main dialog did not come up", result;
+    if (!program.dialog)
+        return result.fault = "the main dialog did not come up", result;
     if (!options.folder.empty())
         Send(Item(program.dialog, IDC_WEB_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.folder.c_str()));
     HWND install = Item(program.dialog, IDOK);
@@ -42,20 +45,23 @@ InstallResult RunInstall(const Program& program, const InstallOptions& options)
         [&] {
             if (progress) {
                 LRESULT position = Send(progress, PBM_GETPOS);
-                if (result.progress.empty() || result.progress.back() != position) result.progress.push_back(position);
+                if (result.progress.empty() || result.progress.back() != position)
+                    result.progress.push_back(position);
             }
             for (HWND box : program.process.MessageBoxes()) {
                 const auto seen = Clock::now();
                 MessageBoxInfo info = ReadMessageBox(box);
                 bool question = false;
-                for (const auto& button : info.buttons) question = question || button.first == IDYES;
+                for (const auto& button : info.buttons)
+                    question = question || button.first == IDYES;
                 if (!question && !verdict) {
                     result.seconds = std::chrono::duration<double>(seen - start).count();
                     result.verdict = info.text;
                     result.log = ItemText(program.dialog, IDC_LOG);
                     verdict = true;
                 }
-                if (options.onBox) options.onBox(info, question);
+                if (options.onBox)
+                    options.onBox(info, question);
                 Answer(box, question ? IDYES : info.buttons.front().first);
                 WaitUntil([&] { return !IsWindow(box); }, kAnswer);
             }
@@ -72,4 +78,4 @@ InstallResult RunInstall(const Program& program, const InstallOptions& options)
     return result;
 }
 
-}  // namespace zem::ui
+} // namespace zem::ui

@@ -12,28 +12,31 @@
 
 namespace zem::ui {
 
-struct InstallOptions {
-    std::wstring folder;          // typed into the web folder field first; empty: the one the dialog shows
-    Millis timeout{120000};       // from pressing Install to the verdict
+struct InstallOptions
+{
+    std::wstring folder;    // typed into the web folder field first; empty: the one the dialog shows
+    Millis timeout{120000}; // from pressing Install to the verdict
     // How often the boxes are looked for. Looking at another process's windows goes through the Wine
     // server that the deployment's file work needs too: a closer watch slows down what it watches.
     Millis poll{20};
-    bool watchProgress = false;   // note every progress position seen, at a message per look
+    bool watchProgress = false; // note every progress position seen, at a message per look
     // Told about each message box before it is answered: a question (Yes goes on), or the verdict.
     std::function<void(const MessageBoxInfo& box, bool question)> onBox;
 };
 
-struct InstallResult {
-    std::string fault;            // empty when a verdict box came and Install came back after it
-    std::wstring verdict;         // the verdict box's text
-    std::wstring log;             // the log pane while the verdict showed
-    std::vector<LRESULT> progress;   // each position seen, in order, each once
-    double seconds = 0;           // from pressing Install to the verdict
+struct InstallResult
+{
+    std::string fault;             // empty when a verdict box came and Install came back after it
+    std::wstring verdict;          // the verdict box's text
+    std::wstring log;              // the log pane while the verdict showed
+    std::vector<LRESULT> progress; // each position seen, in order, each once
+    double seconds = 0;            // from pressing Install to the verdict
 };
 
 // The program started, up to its main dialog and idle there; each message box it showed before is kept
 // and answered with its first button.
-class Program {
+class Program
+{
 public:
     explicit Program(const std::wstring& exePath, const StartOptions& options = {}, Millis timeout = kWait);
 
@@ -41,7 +44,7 @@ public:
     std::optional<DWORD> Exit(Millis timeout = kWait);
 
     DriverProcess process;
-    HWND dialog = nullptr;        // null when it did not come up
+    HWND dialog = nullptr; // null when it did not come up
     std::vector<MessageBoxInfo> startBoxes;
 };
 
@@ -49,4 +52,4 @@ public:
 // log and answered. A hung window raises DriverError; anything else that goes wrong is the fault.
 InstallResult RunInstall(const Program& program, const InstallOptions& options = {});
 
-}  // namespace zem::ui
+} // namespace zem::ui

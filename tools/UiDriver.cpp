@@ -14,7 +14,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-
 [[noreturn]] void Fail(const std::string& what, DWORD error = GetLastError())
 {
     throw DriverError(what + " (error " + std::to_string(error) + ")");
@@ -31,7 +30,8 @@ void Check(HRESULT hr, const char* what)
 
 // Runs its function when the scope ends: the release of a handle or a state taken for the scope.
 template <class F>
-struct Finally {
+struct Finally
+{
     F release;
     ~Finally() { release(); }
 };
@@ -56,12 +56,14 @@ HWND ChildById(HWND parent, int id)
 {
     // Template ids are 16-bit: a -1 of an extended template and 0xFFFF of a classic one are the same id.
     for (HWND child : DirectChildren(parent))
-        if ((GetDlgCtrlID(child) & 0xFFFF) == (id & 0xFFFF)) return child;
+        if ((GetDlgCtrlID(child) & 0xFFFF) == (id & 0xFFFF))
+            return child;
     return nullptr;
 }
 
 // Enumeration callbacks are named functions: a lambda has no stdcall conversion in the 32-bit build.
-struct TopLevelList {
+struct TopLevelList
+{
     DWORD pid;
     const wchar_t* className;
     std::vector<HWND> found;
@@ -72,9 +74,12 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp)
     auto* c = reinterpret_cast<TopLevelList*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != c->pid) return TRUE;
-    if (!IsWindowVisible(hwnd)) return TRUE;
-    if (c->className && !SameName(ClassName(hwnd), c->className)) return TRUE;
+    if (pid != c->pid)
+        return TRUE;
+    if (!IsWindowVisible(hwnd))
+        return TRUE;
+    if (c->className && !SameName(ClassName(hwnd), c->className))
+        return TRUE;
     c->found.push_back(hwnd);
     return TRUE;
 }
@@ -86,23 +91,25 @@ constexpr int kBoxIconIds[] = {0x14, 0x440};
 HWND BoxIcon(HWND box)
 {
     for (int id : kBoxIconIds)
-        if (HWND icon = ChildById(box, id); icon && SameName(ClassName(icon), L"Static")) return icon;
+        if (HWND icon = ChildById(box, id); icon && SameName(ClassName(icon), L"Static"))
+            return icon;
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 std::wstring ExeFolder()
 {
-    std::wstring path(32768, L'\0');   // the longest path the system has
+    std::wstring path(32768, L'\0'); // the longest path the system has
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    if (path.empty()) Fail("GetModuleFileNameW");
+    if (path.empty())
+        Fail("GetModuleFileNameW");
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 std::string Utf8(const std::wstring& text)
 {
-    std::string out(text.size() * 3, '\0');   // UTF-8 needs at most three bytes for a UTF-16 unit
+    std::string out(text.size() * 3, '\0'); // UTF-8 needs at most three bytes for a UTF-16 unit
     out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
                                                        static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
@@ -111,7 +118,8 @@ std::string Utf8(const std::wstring& text)
 std::wstring ProgramString(const std::wstring& program, UINT id)
 {
     HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return L"";
+    if (!module)
+        return L"";
     wchar_t text[512] = L"";
     LoadStringW(module, id, text, ARRAYSIZE(text));
     FreeLibrary(module);
@@ -122,23 +130,28 @@ bool WaitUntil(const std::function<bool()>& cond, Millis timeout, Millis every)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        if (cond()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (cond())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(every);
     }
 }
 
 // The pipe of a program started with captureOutput, read by a thread of its own as the program writes, so
 // that a talkative program never blocks on a full pipe.
-struct DriverProcess::Capture {
+struct DriverProcess::Capture
+{
     HANDLE read = nullptr;
     std::thread reader;
     mutable std::mutex lock;
     std::string output;
     ~Capture()
     {
-        if (reader.joinable()) reader.join();
-        if (read) CloseHandle(read);
+        if (reader.joinable())
+            reader.join();
+        if (read)
+            CloseHandle(read);
     }
 };
 
@@ -165,7 +178,8 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
     if (options.captureOutput) {
         capture = std::make_shared<Capture>();
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        if (!CreatePipe(&capture->read, &write, &inherit, 0)) Fail("CreatePipe");
+        if (!CreatePipe(&capture->read, &write, &inherit, 0))
+            Fail("CreatePipe");
         SetHandleInformation(capture->read, HANDLE_FLAG_INHERIT, 0);
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdOutput = si.hStdError = write;
@@ -180,18 +194,23 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
     // nothing else. Nothing of the program has run then, so a second start is the same as a first; any other
     // error, or this one a third time, is the caller's.
     for (int attempt = 1; !started && attempt <= 3; ++attempt) {
-        if (attempt > 1) Sleep(100);
+        if (attempt > 1)
+            Sleep(100);
         // A console program gets no console at all: under Wine a console of its own outlives a program that
         // is killed, and keeps the prefix's server running.
         started = CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, capture != nullptr,
                                  capture ? DETACHED_PROCESS : 0, nullptr,
                                  options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &si, &pi);
-        error = GetLastError();   // before anything else may touch it
-        if (!started && error != ERROR_INTERNAL_ERROR) break;
-        if (!started) std::fprintf(stderr, "%s ended before it started (error 1359)\n", Utf8(exePath).c_str());
+        error = GetLastError(); // before anything else may touch it
+        if (!started && error != ERROR_INTERNAL_ERROR)
+            break;
+        if (!started)
+            std::fprintf(stderr, "%s ended before it started (error 1359)\n", Utf8(exePath).c_str());
     }
-    if (write) CloseHandle(write);
-    if (!started) Fail("cannot start " + Utf8(exePath), error);
+    if (write)
+        CloseHandle(write);
+    if (!started)
+        Fail("cannot start " + Utf8(exePath), error);
     CloseHandle(pi.hThread);
     if (capture)
         capture->reader = std::thread([c = capture.get()] {
@@ -206,8 +225,7 @@ DriverProcess DriverProcess::Start(const std::wstring& exePath, const StartOptio
 }
 
 DriverProcess::DriverProcess(DriverProcess&& other) noexcept
-    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0)),
-      capture_(std::move(other.capture_))
+    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0)), capture_(std::move(other.capture_))
 {
 }
 
@@ -215,11 +233,12 @@ DriverProcess::~DriverProcess() { Close(); }
 
 void DriverProcess::Close() noexcept
 {
-    if (!process_) return;
+    if (!process_)
+        return;
     Kill();
     CloseHandle(process_);
     process_ = nullptr;
-    capture_.reset();   // the pipe ends with the program: its reader is done
+    capture_.reset(); // the pipe ends with the program: its reader is done
 }
 
 bool DriverProcess::Running() const
@@ -232,13 +251,15 @@ std::optional<DWORD> DriverProcess::WaitExit(Millis timeout) const
     if (!process_ || WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
         return std::nullopt;
     DWORD code = 0;
-    if (!GetExitCodeProcess(process_, &code)) Fail("GetExitCodeProcess");
+    if (!GetExitCodeProcess(process_, &code))
+        Fail("GetExitCodeProcess");
     return code;
 }
 
 bool DriverProcess::Kill()
 {
-    if (!Running()) return false;
+    if (!Running())
+        return false;
     TerminateProcess(process_, 1);
     // Gone for good before this returns: a store lock or a file it held is free for the next step.
     WaitForSingleObject(process_, static_cast<DWORD>(kWait.count()));
@@ -247,9 +268,11 @@ bool DriverProcess::Kill()
 
 std::string DriverProcess::Output() const
 {
-    if (!capture_) return {};
+    if (!capture_)
+        return {};
     // Once the program has ended, everything it wrote is read before it is handed out.
-    if (!Running() && capture_->reader.joinable()) capture_->reader.join();
+    if (!Running() && capture_->reader.joinable())
+        capture_->reader.join();
     std::lock_guard<std::mutex> hold(capture_->lock);
     return capture_->output;
 }
@@ -285,7 +308,8 @@ PathArg::PathArg(const std::string& ansiPath) : wide(ansiPath.size(), L'\0')
 bool WriteTextFile(const PathArg& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
     DWORD written = 0;
     BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return CloseHandle(file) && ok && written == bytes.size();
@@ -295,18 +319,20 @@ std::string ReadTextFile(const PathArg& path)
 {
     HANDLE file = CreateFileW(path.wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
     Finally close{[&] { CloseHandle(file); }};
     std::string bytes;
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+        bytes.append(buffer, got);
     return bytes;
 }
 
 void RemoveTree(const PathArg& path)
 {
-    std::wstring from = path.wide + L'\0';   // a list of paths, ended by an empty one
+    std::wstring from = path.wide + L'\0'; // a list of paths, ended by an empty one
     SHFILEOPSTRUCTW operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI, FALSE, nullptr, nullptr};
     SHFileOperationW(&operation);
 }
@@ -335,7 +361,8 @@ HWND DriverProcess::WaitWindow(const wchar_t* className, const wchar_t* caption,
     WaitUntil(
         [&] {
             for (HWND hwnd : Windows(className))
-                if (!caption || Text(hwnd) == caption) return (found = hwnd), true;
+                if (!caption || Text(hwnd) == caption)
+                    return (found = hwnd), true;
             return !Running();
         },
         timeout);
@@ -346,15 +373,19 @@ std::vector<HWND> DriverProcess::MessageBoxes() const
 {
     std::vector<HWND> boxes;
     for (HWND hwnd : Windows(L"#32770"))
-        if (IsMessageBox(hwnd)) boxes.push_back(hwnd);
+        if (IsMessageBox(hwnd))
+            boxes.push_back(hwnd);
     return boxes;
 }
 
 bool DriverProcess::WaitIdle(Millis timeout) const
 {
-    if (!process_) return false;
-    if (WaitForInputIdle(process_, static_cast<DWORD>(timeout.count())) == WAIT_TIMEOUT) return false;
-    for (HWND hwnd : Windows()) Send(hwnd, WM_NULL, 0, 0, timeout);
+    if (!process_)
+        return false;
+    if (WaitForInputIdle(process_, static_cast<DWORD>(timeout.count())) == WAIT_TIMEOUT)
+        return false;
+    for (HWND hwnd : Windows())
+        Send(hwnd, WM_NULL, 0, 0, timeout);
     return true;
 }
 
@@ -377,7 +408,8 @@ LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Millis answer)
 
 void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (!PostMessageW(hwnd, msg, wParam, lParam)) Fail("PostMessageW " + std::to_string(msg));
+    if (!PostMessageW(hwnd, msg, wParam, lParam))
+        Fail("PostMessageW " + std::to_string(msg));
 }
 
 std::wstring Text(HWND hwnd)
@@ -393,7 +425,8 @@ std::wstring Text(HWND hwnd)
 HWND Item(HWND dialog, int id)
 {
     HWND item = ChildById(dialog, id);
-    if (!item) throw DriverError("the window has no control " + std::to_string(id));
+    if (!item)
+        throw DriverError("the window has no control " + std::to_string(id));
     return item;
 }
 
@@ -407,7 +440,8 @@ HWND FocusOf(HWND anyWindowOfThread)
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     DWORD thread = GetWindowThreadProcessId(anyWindowOfThread, nullptr);
-    if (!thread || !GetGUIThreadInfo(thread, &info)) return nullptr;
+    if (!thread || !GetGUIThreadInfo(thread, &info))
+        return nullptr;
     return info.hwndFocus;
 }
 
@@ -423,8 +457,10 @@ void Command(HWND dialog, int id)
 
 bool IsMessageBox(HWND hwnd)
 {
-    if (GetParent(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) return false;
-    if (!SameName(ClassName(hwnd), L"#32770")) return false;
+    if (GetParent(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD))
+        return false;
+    if (!SameName(ClassName(hwnd), L"#32770"))
+        return false;
     // A message box holds buttons, one text static and at most the icon static. An About box built from a
     // template with several unnamed statics must not pass for one.
     int texts = 0;
@@ -434,7 +470,7 @@ bool IsMessageBox(HWND hwnd)
         if (SameName(cls, L"Static") && id == kBoxTextId)
             ++texts;
         else if (SameName(cls, L"Static") && std::find(std::begin(kBoxIconIds), std::end(kBoxIconIds), id) !=
-                                                     std::end(kBoxIconIds))
+                                                 std::end(kBoxIconIds))
             continue;
         else if (!SameName(cls, L"Button") || id < IDOK || id > IDCONTINUE)
             return false;
@@ -486,7 +522,8 @@ HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND 
                     throw DriverError("a message box stayed open after it was answered");
                 quietSince = std::chrono::steady_clock::now();
             }
-            if (!process.Running()) return true;
+            if (!process.Running())
+                return true;
             auto windows = process.Windows();
             auto found = std::find_if(windows.begin(), windows.end(), isMain);
             dialog = found == windows.end() ? nullptr : *found;
@@ -498,14 +535,16 @@ HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND 
 
 bool BringToFront(HWND topLevel, Millis timeout)
 {
-    if (GetForegroundWindow() == topLevel) return true;
+    if (GetForegroundWindow() == topLevel)
+        return true;
     SetForegroundWindow(topLevel);
     return WaitUntil([&] { return GetForegroundWindow() == topLevel; }, timeout);
 }
 
 void Press(HWND topLevel, const Chord& chord)
 {
-    if (!BringToFront(topLevel)) throw DriverError("the window does not come to the foreground");
+    if (!BringToFront(topLevel))
+        throw DriverError("the window does not come to the foreground");
     std::vector<INPUT> inputs;
     auto key = [&](WORD vk, bool up) {
         INPUT in{};
@@ -515,42 +554,49 @@ void Press(HWND topLevel, const Chord& chord)
         in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         inputs.push_back(in);
     };
-    if (chord.alt) key(VK_MENU, false);
+    if (chord.alt)
+        key(VK_MENU, false);
     key(chord.key, false);
     key(chord.key, true);
-    if (chord.alt) key(VK_MENU, true);
+    if (chord.alt)
+        key(VK_MENU, true);
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    if (sent != inputs.size()) Fail("SendInput");
+    if (sent != inputs.size())
+        Fail("SendInput");
 }
 
 void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
 {
     RECT rc{};
-    if (!GetWindowRect(hwnd, &rc)) Fail("GetWindowRect");
+    if (!GetWindowRect(hwnd, &rc))
+        Fail("GetWindowRect");
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    if (width <= 0 || height <= 0) throw DriverError("the window has no area to capture");
+    if (width <= 0 || height <= 0)
+        throw DriverError("the window has no area to capture");
 
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     Finally releaseDcs{[&] { DeleteDC(memory), ReleaseDC(nullptr, screen); }};
-    if (!screen || !memory) Fail("no device context for the capture");
+    if (!screen || !memory)
+        Fail("no device context for the capture");
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
     bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;   // top-down, as WIC expects rows
+    bmi.bmiHeader.biHeight = -height; // top-down, as WIC expects rows
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
     Finally deleteDib{[&] { DeleteObject(dib); }};
-    if (!dib || !bits) Fail("CreateDIBSection");
+    if (!dib || !bits)
+        Fail("CreateDIBSection");
     const UINT stride = static_cast<UINT>(width) * 4, size = stride * static_cast<UINT>(height);
 
     // The window may still be painting (or its pixels on their way to the X server): take pictures until two
     // in a row agree.
     std::vector<BYTE> previous, current(size);
     {
-        HGDIOBJ old = SelectObject(memory, dib);   // deselected before the bitmap goes, as GDI wants
+        HGDIOBJ old = SelectObject(memory, dib); // deselected before the bitmap goes, as GDI wants
         Finally deselect{[&] { SelectObject(memory, old); }};
         WaitUntil(
             [&] {
@@ -586,11 +632,11 @@ void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout)
     Check(encoder->CreateNewFrame(&frame, &options), "CreateNewFrame");
     Check(frame->Initialize(options.Get()), "frame Initialize");
     Check(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)), "SetSize");
-    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;   // no alpha: the screen has none
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR; // no alpha: the screen has none
     Check(frame->SetPixelFormat(&format), "SetPixelFormat");
     Check(frame->WriteSource(bitmap.Get(), nullptr), "WriteSource");
     Check(frame->Commit(), "frame Commit");
     Check(encoder->Commit(), "encoder Commit");
 }
 
-}  // namespace zem::ui
+} // namespace zem::ui

@@ -28,7 +28,8 @@ inline constexpr Millis kWait{30000};
 // How long a single message may take before the receiving window counts as hung.
 inline constexpr Millis kAnswer{5000};
 
-class DriverError : public std::runtime_error {
+class DriverError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
@@ -43,24 +44,27 @@ std::wstring ProgramString(const std::wstring& program, UINT id);
 // Polls cond every `every` until it holds or the time-out passes; returns whether it held.
 bool WaitUntil(const std::function<bool()>& cond, Millis timeout = kWait, Millis every = Millis{25});
 
-struct StartOptions {
-    std::wstring arguments;    // the command line after the quoted program path
-    std::wstring workingDir;   // empty: the caller's
+struct StartOptions
+{
+    std::wstring arguments;  // the command line after the quoted program path
+    std::wstring workingDir; // empty: the caller's
     // Variables set (or, with an empty value, removed) on top of the caller's environment.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
     // stdout and stderr read back through one pipe (a console program); the program gets no console.
     bool captureOutput = false;
 };
 
-struct MessageBoxInfo {
+struct MessageBoxInfo
+{
     std::wstring caption;
     std::wstring text;
     bool hasIcon = false;
-    std::vector<std::pair<int, std::wstring>> buttons;   // control id and caption, in z-order
+    std::vector<std::pair<int, std::wstring>> buttons; // control id and caption, in z-order
 };
 
 // A started program. The destructor ends it if it still runs, so a failing test leaves nothing behind.
-class DriverProcess {
+class DriverProcess
+{
 public:
     // Raises DriverError, with the system's error code, when the program does not start.
     static DriverProcess Start(const std::wstring& exePath, const StartOptions& options = {});
@@ -99,19 +103,21 @@ private:
 
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
-    std::shared_ptr<Capture> capture_;   // shared with the thread that reads the pipe
+    std::shared_ptr<Capture> capture_; // shared with the thread that reads the pipe
 };
 
 // A console program run to its end with its output; exitCode is 0xFFFFFFFF when it had to be ended after
 // the time-out.
-struct RunResult {
+struct RunResult
+{
     DWORD exitCode = 0xFFFFFFFF;
     std::string output;
 };
 RunResult Run(const std::wstring& exePath, const std::wstring& arguments, Millis timeout = Millis{60000});
 
 // A path in the process's ANSI code page (what the program itself handles) or in UTF-16.
-struct PathArg {
+struct PathArg
+{
     PathArg(const std::wstring& path) : wide(path) {}
     PathArg(const wchar_t* path) : wide(path) {}
     PathArg(const std::string& ansiPath);
@@ -135,7 +141,7 @@ void Post(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
 // Window text through WM_GETTEXT: the system converts an ANSI window's text to UTF-16 for us.
 std::wstring Text(HWND hwnd);
-HWND Item(HWND dialog, int id);   // raises DriverError when the dialog has no such control
+HWND Item(HWND dialog, int id); // raises DriverError when the dialog has no such control
 std::wstring ItemText(HWND dialog, int id);
 
 // Control of the window's thread that has the keyboard focus, or null.
@@ -159,8 +165,9 @@ void Answer(HWND box, int buttonId);
 HWND WaitMainDialog(const DriverProcess& process, const std::function<void(HWND box)>& onBox,
                     Millis timeout = kWait, Millis quiet = Millis{700});
 
-struct Chord {
-    WORD key;              // virtual key
+struct Chord
+{
+    WORD key; // virtual key
     bool alt = false;
 };
 
@@ -174,4 +181,4 @@ void Press(HWND topLevel, const Chord& chord);
 // writes it as PNG. The window should be on top; raises DriverError on failure.
 void CapturePng(HWND hwnd, const std::wstring& path, Millis timeout = kAnswer);
 
-}  // namespace zem::ui
+} // namespace zem::ui

@@ -17,9 +17,10 @@ HRESULT ReadValue(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring&
     data.resize(256);
     HRESULT hr = GetMetadata(admin, key, path.c_str(),
                              MetadataRecord(id, inherit ? METADATA_INHERIT : METADATA_NO_ATTRIBUTES, ALL_METADATA,
-                                            ALL_METADATA), data);
+                                            ALL_METADATA),
+                             data);
     if (SUCCEEDED(hr))
-        data.resize(data.size() + sizeof(wchar_t), 0);   // a terminator even for a malformed string
+        data.resize(data.size() + sizeof(wchar_t), 0); // a terminator even for a malformed string
     return hr;
 }
 
@@ -115,7 +116,7 @@ bool IsSiteNumber(const wchar_t* name)
 HRESULT WalkKeys(IMSAdminBaseW* admin, METADATA_HANDLE key, const std::wstring& relative,
                  const std::function<HRESULT(const std::wstring& path)>& visit, std::wstring& failed)
 {
-    std::vector<std::wstring> pending{ relative };   // keys still to visit, the next one last
+    std::vector<std::wstring> pending{relative}; // keys still to visit, the next one last
     wchar_t name[METADATA_MAX_NAME_LEN];
     while (!pending.empty()) {
         std::wstring path = std::move(pending.back());
@@ -147,7 +148,7 @@ HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std:
     CMetabaseKey serviceKey;
     hr = serviceKey.Open(admin, METADATA_MASTER_ROOT_HANDLE, kService, METADATA_PERMISSION_READ, timeoutMs);
     if (hr == HR_PATH_NOT_FOUND)
-        return S_OK;   // no web service: nothing to serve
+        return S_OK; // no web service: nothing to serve
     if (FAILED(hr)) {
         step = L"OpenKey " + std::wstring(kService);
         return hr;
@@ -178,13 +179,15 @@ HRESULT ExportWeb(IMSAdminBaseW* admin, DWORD timeoutMs, std::wstring& out, std:
             out += L"binding\t" + site + L"\t" + binding + L"\n";
         const std::wstring root = site + L"/ROOT";
         std::wstring failed;
-        hr = WalkKeys(admin, service, root, [&](const std::wstring& key) {
-            return ExportDir(admin, service, site, key, key.substr(root.size()) + L"/", out, step);
-        }, failed);
+        hr = WalkKeys(
+            admin, service, root, [&](const std::wstring& key) {
+                return ExportDir(admin, service, site, key, key.substr(root.size()) + L"/", out, step);
+            },
+            failed);
         if (!failed.empty())
             step = L"EnumKeys " + std::wstring(kService) + L"/" + failed;
         if (hr == HR_PATH_NOT_FOUND)
-            hr = S_OK;   // a site without ROOT serves nothing, as IIS
+            hr = S_OK; // a site without ROOT serves nothing, as IIS
     }
     HRESULT closed = serviceKey.Close();
     return FAILED(hr) ? hr : closed;

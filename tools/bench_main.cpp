@@ -47,8 +47,7 @@ std::string Store(int n, const std::wstring& root)
     std::string rootA(root.begin(), root.end());
     std::string xml = "<?xml version =\"1.0\"?>\n<configuration xmlns=\"urn:microsoft-catalog:XML_Metabase_V64_0\">\n"
                       "<MBProperty>\n<IIsWebService\tLocation =\"/LM/W3SVC\"\n\t>\n</IIsWebService>\n";
-    for (int i = 1; i <= n; ++i)
-    {
+    for (int i = 1; i <= n; ++i) {
         std::string site = "/LM/W3SVC/" + std::to_string(i);
         xml += "<IIsWebServer\tLocation =\"" + site + "\"\n\t\tServerBindings=\":" + std::to_string(8000 + i) +
                ":\"\n\t\tServerComment=\"Site " + std::to_string(i) + "\"\n\t>\n</IIsWebServer>\n";
@@ -60,13 +59,13 @@ std::string Store(int n, const std::wstring& root)
 
 struct Bench
 {
-    std::wstring work;   // everything the bench writes lies below this folder
+    std::wstring work; // everything the bench writes lies below this folder
     std::wstring program;
 
     ui::StartOptions Options(const std::wstring& store) const
     {
         ui::StartOptions options;
-        options.environment = { { L"ZEM_METABASE_PATH", store } };
+        options.environment = {{L"ZEM_METABASE_PATH", store}};
         return options;
     }
 
@@ -81,8 +80,7 @@ struct Bench
             throw ui::DriverError("ZemWebSetup.exe is not beside the bench");
         std::string list = "[FileList]\r\nFilesCount=1000\r\n";
         std::string page(16 * 1024, 'p');
-        for (int i = 1; i <= 1000; ++i)
-        {
+        for (int i = 1; i <= 1000; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "web\\p%04d.htm", i);
             WriteFile(prog + L"\\" + std::wstring(name, name + std::strlen(name)), page);
@@ -120,8 +118,7 @@ struct Bench
         std::wstring target = work + L"\\bare" + std::to_wstring(run);
         auto start = Clock::now();
         ::CreateDirectoryW(target.c_str(), nullptr);
-        for (int i = 1; i <= 1000; ++i)
-        {
+        for (int i = 1; i <= 1000; ++i) {
             wchar_t name[32];
             swprintf(name, 32, L"\\p%04d.htm", i);
             if (!::CopyFileW((prog + L"\\web" + name).c_str(), (target + name).c_str(), FALSE))
@@ -145,7 +142,8 @@ struct Bench
                 if (HWND c = ::GetDlgItem(h, IDC_SITE))
                     combo = c;
             return combo && ::SendMessageW(combo, CB_GETCOUNT, 0, 0) == n;
-        }, ui::Millis{600000}, kPoll);
+        },
+                      ui::Millis{600000}, kPoll);
         double seconds = Seconds(start);
         for (HWND h : process.Windows(L"#32770"))
             ui::Post(h, WM_COMMAND, IDCANCEL);
@@ -157,7 +155,7 @@ struct Bench
 // Microseconds per line for `count` lines appended after the pane already holds `before` lines.
 double MicrosPerLine(int before, int count)
 {
-    const DWORD kPaneStyle = 0x50B108C4;   // the log pane's own styles, as a top-level window here
+    const DWORD kPaneStyle = 0x50B108C4; // the log pane's own styles, as a top-level window here
     HWND hEdit = ::CreateWindowExA(0, "EDIT", "", (kPaneStyle & ~WS_CHILD) | WS_POPUP, 0, 0, 600, 180, nullptr, nullptr,
                                    nullptr, nullptr);
     ::SendMessageA(hEdit, EM_SETLIMITTEXT, 0, 0);
@@ -189,24 +187,20 @@ int main(int argc, char** argv)
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::vector<std::string> figures(argv + (argc > 1 ? 2 : 1), argv + argc);
     if (figures.empty())
-        figures = { "install", "startup", "log" };
+        figures = {"install", "startup", "log"};
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
     Bench bench;
     bench.work = std::wstring(temp) + L"zembench";
     ui::RemoveTree(bench.work);
     ::CreateDirectoryW(bench.work.c_str(), nullptr);
-    try
-    {
-        for (const std::string& figure : figures)
-        {
+    try {
+        for (const std::string& figure : figures) {
             std::vector<double> a, b;
-            if (figure == "install")
-            {
+            if (figure == "install") {
                 bench.PrepareInstall();
-                bench.Install(0);   // the first start of a program in the prefix pays for the prefix
-                for (int i = 1; i <= runs; ++i)
-                {
+                bench.Install(0); // the first start of a program in the prefix pays for the prefix
+                for (int i = 1; i <= runs; ++i) {
                     a.push_back(bench.Install(i));
                     b.push_back(bench.BareCopy(i));
                 }
@@ -214,15 +208,12 @@ int main(int argc, char** argv)
                 Report("Install to verdict", "s", a);
                 Report("bare CopyFileW loop", "s", b);
                 Report("ratio", "x", Ratios(a, b));
-            }
-            else if (figure == "startup")
-            {
+            } else if (figure == "startup") {
                 std::wstring one = bench.work + L"\\start1.xml", many = bench.work + L"\\start500.xml";
                 WriteFile(one, Store(1, bench.work + L"\\wwwroot"));
                 WriteFile(many, Store(500, bench.work + L"\\wwwroot"));
                 bench.Startup(one, 1);
-                for (int i = 0; i < runs; ++i)
-                {
+                for (int i = 0; i < runs; ++i) {
                     a.push_back(bench.Startup(many, 500));
                     b.push_back(bench.Startup(one, 1));
                 }
@@ -230,11 +221,8 @@ int main(int argc, char** argv)
                 Report("500 sites", "s", a);
                 Report("1 site", "s", b);
                 Report("ratio", "x", Ratios(a, b));
-            }
-            else if (figure == "log")
-            {
-                for (int i = 0; i < runs; ++i)
-                {
+            } else if (figure == "log") {
+                for (int i = 0; i < runs; ++i) {
                     a.push_back(MicrosPerLine(1500, 20));
                     b.push_back(MicrosPerLine(0, 20));
                 }
@@ -244,9 +232,7 @@ int main(int argc, char** argv)
                 Report("ratio", "x", Ratios(a, b));
             }
         }
-    }
-    catch (const std::exception& e)
-    {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "bench: %s\n", e.what());
         return 1;
     }

@@ -66,10 +66,14 @@ std::wstring Hex(DWORD value)
 
 std::wstring Describe(HRESULT hr)
 {
-    struct Named { HRESULT hr; const wchar_t* text; };
+    struct Named
+    {
+        HRESULT hr;
+        const wchar_t* text;
+    };
     static const Named kMetabaseErrors[] = {
-        { HR_MD_DATA_NOT_FOUND, L"The data is not in the metabase." },
-        { HR_MD_CANNOT_REMOVE_SECURE_ATTRIBUTE, L"The secure attribute cannot be removed." },
+        {HR_MD_DATA_NOT_FOUND, L"The data is not in the metabase."},
+        {HR_MD_CANNOT_REMOVE_SECURE_ATTRIBUTE, L"The secure attribute cannot be removed."},
     };
     for (const Named& named : kMetabaseErrors)
         if (named.hr == hr)
@@ -180,14 +184,19 @@ int AddSite(IMSAdminBaseW* admin, DWORD timeoutMs, const std::vector<std::wstrin
     METADATA_HANDLE h = key.Handle();
     if (FAILED(hr = admin->AddKey(h, site.c_str())))
         return Refused(L"AddKey " + service + L"/" + site, hr);
-    struct Step { const std::wstring* path; DWORD id; std::vector<BYTE> data; };
+    struct Step
+    {
+        const std::wstring* path;
+        DWORD id;
+        std::vector<BYTE> data;
+    };
     const Step steps[] = {
-        { &site, MD_KEY_TYPE, StringBytes(L"IIsWebServer") },
-        { &site, MD_SERVER_COMMENT, StringBytes(description) },
-        { &site, MD_SERVER_BINDINGS, MultiStringBytes(bindings) },
-        { &root, MD_KEY_TYPE, StringBytes(L"IIsWebVirtualDir") },
-        { &root, MD_VR_PATH, StringBytes(folder) },
-        { &root, MD_ACCESS_PERM, DwordBytes(MD_ACCESS_READ | MD_ACCESS_SCRIPT) },
+        {&site, MD_KEY_TYPE, StringBytes(L"IIsWebServer")},
+        {&site, MD_SERVER_COMMENT, StringBytes(description)},
+        {&site, MD_SERVER_BINDINGS, MultiStringBytes(bindings)},
+        {&root, MD_KEY_TYPE, StringBytes(L"IIsWebVirtualDir")},
+        {&root, MD_VR_PATH, StringBytes(folder)},
+        {&root, MD_ACCESS_PERM, DwordBytes(MD_ACCESS_READ | MD_ACCESS_SCRIPT)},
     };
     if (FAILED(hr = admin->AddKey(h, root.c_str())))
         return Refused(L"AddKey " + service + L"/" + root, hr);
@@ -281,7 +290,7 @@ int ShowCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
         return status;
     HRESULT hr = S_OK;
     std::vector<BYTE> buffer(256);
-    for (DWORD index = 0;; ) {
+    for (DWORD index = 0;;) {
         METADATA_RECORD record = {};
         record.dwMDDataLen = static_cast<DWORD>(buffer.size());
         record.pbMDData = buffer.data();
@@ -316,11 +325,13 @@ int TreeCommand(IMSAdminBaseW* admin, DWORD timeoutMs, const std::wstring& path)
     if (int status = OpenAndName(key, admin, timeoutMs, path))
         return status;
     std::wstring failed;
-    HRESULT hr = WalkKeys(admin, key.Handle(), L"", [&](const std::wstring& relative) {
-        if (!relative.empty())
-            Out((path == L"/" ? L"/" : path + L"/") + relative + L"\n");
-        return S_OK;
-    }, failed);
+    HRESULT hr = WalkKeys(
+        admin, key.Handle(), L"", [&](const std::wstring& relative) {
+            if (!relative.empty())
+                Out((path == L"/" ? L"/" : path + L"/") + relative + L"\n");
+            return S_OK;
+        },
+        failed);
     if (FAILED(hr))
         return Refused(L"EnumKeys " + path, hr);
     if (FAILED(hr = key.Close()))

@@ -40,7 +40,8 @@ std::wstring OneLine(const std::wstring& text)
 {
     std::wstring out;
     for (wchar_t c : text)
-        if (c != L'\r') out += c == L'\n' ? L'|' : c;
+        if (c != L'\r')
+            out += c == L'\n' ? L'|' : c;
     return out;
 }
 
@@ -53,7 +54,8 @@ int Fail(const std::wstring& why)
 
 void Shot(HWND dialog, const std::wstring& prefix, const wchar_t* moment)
 {
-    if (prefix.empty()) return;
+    if (prefix.empty())
+        return;
     BringToFront(dialog);
     CapturePng(dialog, prefix + moment);
     Print(L"screenshot: " + prefix + moment + L"\n");
@@ -65,11 +67,13 @@ int Install(const std::wstring& exePath, int site, const std::wstring& shots)
     for (const MessageBoxInfo& info : program.startBoxes)
         Print(L"message box at start [" + info.caption + L"]: " + OneLine(info.text) + L"\n");
     HWND dialog = program.dialog;
-    if (!dialog) return Fail(L"time-out: the main dialog did not show within 60 s");
+    if (!dialog)
+        return Fail(L"time-out: the main dialog did not show within 60 s");
 
     if (site > 1) {
         HWND combo = Item(dialog, IDC_SITE);
-        if (Send(combo, CB_SETCURSEL, site - 1) == CB_ERR) return Fail(L"the site list has no site " + std::to_wstring(site));
+        if (Send(combo, CB_SETCURSEL, site - 1) == CB_ERR)
+            return Fail(L"the site list has no site " + std::to_wstring(site));
         // Sent, not posted: the fields are read next, and a wait for idleness is answered before a posted
         // message is handled. Choosing a site opens no window, so the send cannot block on one.
         Send(dialog, WM_COMMAND, MAKEWPARAM(IDC_SITE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
@@ -81,27 +85,31 @@ int Install(const std::wstring& exePath, int site, const std::wstring& shots)
 
     InstallOptions options;
     options.timeout = kDeployment;
-    options.poll = Millis{2};   // every position the bar passes through
+    options.poll = Millis{2}; // every position the bar passes through
     options.watchProgress = true;
     options.onBox = [](const MessageBoxInfo& info, bool question) {
         Print(L"message box [" + info.caption + L"]: " + OneLine(info.text) + (question ? L" -> Yes\n" : L"\n"));
     };
     InstallResult run = RunInstall(program, options);
     std::wstring positions;
-    for (LRESULT p : run.progress) positions += (positions.empty() ? L"" : L" ") + std::to_wstring(p);
+    for (LRESULT p : run.progress)
+        positions += (positions.empty() ? L"" : L" ") + std::to_wstring(p);
     Print(L"progress seen: " + positions + L"\n");
-    if (!run.fault.empty()) return Fail(std::wstring(run.fault.begin(), run.fault.end()));
+    if (!run.fault.empty())
+        return Fail(std::wstring(run.fault.begin(), run.fault.end()));
     Print(L"verdict: " + run.verdict + L"\n");
     Shot(dialog, shots, L"-after.png");
     Print(L"log:\n" + ItemText(dialog, IDC_LOG) + L"\n");
 
     auto code = program.Exit(15s);
-    if (!code) return Fail(L"time-out: the program did not end after Exit");
-    if (*code != 0) return Fail(L"the program ended with exit code " + std::to_wstring(*code));
+    if (!code)
+        return Fail(L"time-out: the program did not end after Exit");
+    if (*code != 0)
+        return Fail(L"the program ended with exit code " + std::to_wstring(*code));
     return run.verdict == ProgramString(exePath, IDS_SETUP_FINISHED) ? 0 : 3;
 }
 
-}  // namespace
+} // namespace
 
 int main()
 {
@@ -113,10 +121,14 @@ int main()
     std::wstring shots;
     bool usage = args.size() < 3 || args[1] != L"install";
     for (size_t i = 3; !usage && i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) usage = true;
-        else if (args[i] == L"--site") site = _wtoi(args[i + 1].c_str());
-        else if (args[i] == L"--shots") shots = args[i + 1];
-        else usage = true;
+        if (i + 1 >= args.size())
+            usage = true;
+        else if (args[i] == L"--site")
+            site = _wtoi(args[i + 1].c_str());
+        else if (args[i] == L"--shots")
+            shots = args[i + 1];
+        else
+            usage = true;
     }
     if (usage || site < 1) {
         std::fputs("usage: zemdrive install <program.exe> [--site <n>] [--shots <png path prefix>]\n", stderr);

@@ -19,15 +19,16 @@ using namespace std::chrono_literals;
 
 const wchar_t kProgram[] = L"ZemWebSetup.exe";
 
-struct Language {
+struct Language
+{
     const char* tag;
     LANGID uiLanguage;   // what the system must report for the program to pick this catalogue
     UINT codePage;       // the ANSI code page the program's texts pass through
 };
 const Language kLanguages[] = {
-    {"en_US", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 1252},
-    {"zh_CN", MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), 936},
-    {"zh_TW", MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), 950},
+    { "en_US", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 1252 },
+    { "zh_CN", MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), 936 },
+    { "zh_TW", MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), 950 },
 };
 const Language* g_language = nullptr;
 
@@ -51,7 +52,7 @@ TEST(Environment, SystemLanguageIsTheOneUnderTest)
 Program Open()
 {
     StartOptions options;
-    options.environment = {{L"ZEM_METABASE_PATH", PathArg(FreshFolder("no-store")).wide + L"MetaBase.xml"}};
+    options.environment = { { L"ZEM_METABASE_PATH", PathArg(FreshFolder("no-store")).wide + L"MetaBase.xml" } };
     return Program(ExeFolder() + kProgram, options);
 }
 
@@ -60,11 +61,13 @@ std::vector<HWND> Others(const Program& s)
 {
     std::vector<HWND> others;
     for (HWND hwnd : s.process.Windows())
-        if (hwnd != s.dialog) others.push_back(hwnd);
+        if (hwnd != s.dialog)
+            others.push_back(hwnd);
     return others;
 }
 
-class MainDialog : public testing::Test {
+class MainDialog : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -97,18 +100,24 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
     EXPECT_EQ(Send(site, CB_GETCURSEL), 0);
     EXPECT_EQ(ItemText(Dialog(), IDC_WEB_FOLDER), L"");
 
-    const struct { int control; UINT string; } rows[] = {   // control 0: the dialog's title
-        {0, IDS_DIALOG_TITLE},
-        {IDOK, IDS_INSTALL},
-        {IDCANCEL, IDS_EXIT},
-        {IDC_BROWSE_FOLDER, IDS_BROWSE_FOLDER},
-        {IDC_BROWSE_PACKAGE, IDS_BROWSE_PACKAGE},
-        {IDC_LABEL_PACKAGE, IDS_LABEL_PACKAGE},
-        {IDC_LABEL_FOLDER, IDS_LABEL_FOLDER},
-        {IDC_LABEL_SITE, IDS_LABEL_SITE},
-        {IDC_LABEL_URL, IDS_LABEL_URL},
+    const struct
+    {
+        int control;
+        UINT string;
+    } rows[] = {
+        // control 0: the dialog's title
+        { 0, IDS_DIALOG_TITLE },
+        { IDOK, IDS_INSTALL },
+        { IDCANCEL, IDS_EXIT },
+        { IDC_BROWSE_FOLDER, IDS_BROWSE_FOLDER },
+        { IDC_BROWSE_PACKAGE, IDS_BROWSE_PACKAGE },
+        { IDC_LABEL_PACKAGE, IDS_LABEL_PACKAGE },
+        { IDC_LABEL_FOLDER, IDS_LABEL_FOLDER },
+        { IDC_LABEL_SITE, IDS_LABEL_SITE },
+        { IDC_LABEL_URL, IDS_LABEL_URL },
     };
-    for (size_t i = 0; i < std::size(rows); ++i) {
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
         HWND window = rows[i].control ? Item(Dialog(), rows[i].control) : Dialog();
         EXPECT_EQ(Text(window), Expected(rows[i].string))
             << "row " << i << ": control " << rows[i].control << ", string " << rows[i].string;
@@ -126,17 +135,22 @@ TEST_F(MainDialog, StartsWithoutAWebServerInTheCataloguesWords)
 // The About item of the system menu cannot be read from another process; what it does can.
 TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
 {
-    const struct { const char* name; std::function<void()> open; } rows[] = {
-        {"system menu About command", [&] { Post(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX); }},
-        {"F1", [&] { Press(Dialog(), {VK_F1}); }},
+    const struct
+    {
+        const char* name;
+        std::function<void()> open;
+    } rows[] = {
+        { "system menu About command", [&] { Post(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX); } },
+        { "F1", [&] { Press(Dialog(), { VK_F1 }); } },
     };
-    for (size_t i = 0; i < std::size(rows); ++i) {
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
         rows[i].open();
         HWND about = session_->process.WaitWindow(L"#32770", L"About ZemWebSetup", 10s);
         ASSERT_NE(about, nullptr) << "row " << i << ": " << rows[i].name;
         EXPECT_EQ(GetWindow(about, GW_OWNER), Dialog()) << "row " << i << ": " << rows[i].name;
         EXPECT_FALSE(IsWindowEnabled(Dialog())) << "row " << i << ": the About box is not modal";
-        EXPECT_EQ(Others(*session_), std::vector<HWND>{about}) << "row " << i << ": " << rows[i].name;
+        EXPECT_EQ(Others(*session_), std::vector<HWND>{ about }) << "row " << i << ": " << rows[i].name;
 
         Click(Item(about, IDOK));
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, 10s)) << "row " << i << ": " << rows[i].name;
@@ -149,20 +163,26 @@ TEST_F(MainDialog, SystemMenuItemAndF1OpenTheAboutBox)
 // gives the focus back to that button, so the focus tells which one was hit.
 TEST_F(MainDialog, AltBAndAltWReachDifferentButtons)
 {
-    const struct { char name; int button; } rows[] = {{'B', IDC_BROWSE_FOLDER}, {'W', IDC_BROWSE_PACKAGE}};
-    for (size_t i = 0; i < std::size(rows); ++i) {
+    const struct
+    {
+        char name;
+        int button;
+    } rows[] = { { 'B', IDC_BROWSE_FOLDER }, { 'W', IDC_BROWSE_PACKAGE } };
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
         // Start each row from a control that is neither button.
         HWND log = Item(Dialog(), IDC_LOG);
         Send(Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(log), TRUE);
         ASSERT_EQ(FocusOf(Dialog()), log) << "row " << i;
 
-        Press(Dialog(), {static_cast<WORD>(rows[i].name), true});
+        Press(Dialog(), { static_cast<WORD>(rows[i].name), true });
         HWND button = Item(Dialog(), rows[i].button);
         // Either button opens its picker, which can take seconds to show (the folder browser reads every
         // drive first); one still on its way when the next row starts would take that row's focus.
         ASSERT_TRUE(WaitUntil([&] { return !Others(*session_).empty(); }, 20s))
             << "Alt+" << rows[i].name << " opened nothing";
-        for (HWND picker : Others(*session_)) {
+        for (HWND picker : Others(*session_))
+        {
             Post(picker, WM_COMMAND, IDCANCEL);
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(picker) || !IsWindowVisible(picker); }, 10s))
                 << "a window opened by Alt+" << rows[i].name << " did not cancel";
@@ -174,12 +194,17 @@ TEST_F(MainDialog, AltBAndAltWReachDifferentButtons)
 
 TEST(MainDialogEnd, ExitEscAndCloseEndTheProcess)
 {
-    const struct { const char* name; std::function<void(HWND dialog)> end; } rows[] = {
-        {"Exit button", [](HWND dialog) { Click(Item(dialog, IDCANCEL)); }},
-        {"Esc key", [](HWND dialog) { Press(dialog, {VK_ESCAPE}); }},
-        {"close command", [](HWND dialog) { Post(dialog, WM_CLOSE); }},
+    const struct
+    {
+        const char* name;
+        std::function<void(HWND dialog)> end;
+    } rows[] = {
+        { "Exit button", [](HWND dialog) { Click(Item(dialog, IDCANCEL)); } },
+        { "Esc key", [](HWND dialog) { Press(dialog, { VK_ESCAPE }); } },
+        { "close command", [](HWND dialog) { Post(dialog, WM_CLOSE); } },
     };
-    for (size_t i = 0; i < std::size(rows); ++i) {
+    for (size_t i = 0; i < std::size(rows); ++i)
+    {
         Program s = Open();
         ASSERT_NE(s.dialog, nullptr) << "row " << i << ": the main dialog did not show";
         rows[i].end(s.dialog);
@@ -188,15 +213,17 @@ TEST(MainDialogEnd, ExitEscAndCloseEndTheProcess)
     }
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i)
         for (const Language& language : kLanguages)
-            if (std::string(argv[i]) == std::string("--lang=") + language.tag) g_language = &language;
-    if (!g_language) {
+            if (std::string(argv[i]) == std::string("--lang=") + language.tag)
+                g_language = &language;
+    if (!g_language)
+    {
         std::fputs("usage: dialog_test --lang=en_US|zh_CN|zh_TW [GoogleTest options]\n", stderr);
         return 2;
     }

@@ -38,16 +38,23 @@ TEST_F(Locking, ConflictsFollowTheLineOfDescent)
 {
     ComPtr<IMSAdminBaseW> admin = Connect();
     ComPtr<IMSAdminBaseW> other = Connect();
-    const struct { const wchar_t* held; DWORD heldAccess; const wchar_t* wanted; DWORD wantedAccess; bool busy; } rows[] = {
-        { L"/LM/W3SVC/1", R, L"/LM/W3SVC/1", R, false },          // readers share
+    const struct
+    {
+        const wchar_t* held;
+        DWORD heldAccess;
+        const wchar_t* wanted;
+        DWORD wantedAccess;
+        bool busy;
+    } rows[] = {
+        { L"/LM/W3SVC/1", R, L"/LM/W3SVC/1", R, false },   // readers share
         { L"/LM/W3SVC/1", R, L"/LM/W3SVC/1", W, true },
-        { L"/LM/W3SVC/1", W, L"/lm/w3svc/1", R, true },           // one key, two spellings
-        { L"/LM/W3SVC/1", R | W, L"/LM/W3SVC/1/ROOT", R, true },  // read/write counts as write
-        { L"/LM/W3SVC", R, L"/LM/W3SVC/1/ROOT", W, true },        // ancestor held
+        { L"/LM/W3SVC/1", W, L"/lm/w3svc/1", R, true },            // one key, two spellings
+        { L"/LM/W3SVC/1", R | W, L"/LM/W3SVC/1/ROOT", R, true },   // read/write counts as write
+        { L"/LM/W3SVC", R, L"/LM/W3SVC/1/ROOT", W, true },         // ancestor held
         { L"/LM/W3SVC", R, L"/LM/W3SVC/1/ROOT", R, false },
-        { L"/LM/W3SVC/1/ROOT", W, L"/", R, true },                // descendant held
-        { L"/LM/W3SVC/1/ROOT", W, L"/LM/W3SVC/2/ROOT", W, false }, // siblings never conflict
-        { L"/LM/W3SVC/1", W, L"/LM/W3SVC/10", W, false },         // a name that merely begins alike
+        { L"/LM/W3SVC/1/ROOT", W, L"/", R, true },                   // descendant held
+        { L"/LM/W3SVC/1/ROOT", W, L"/LM/W3SVC/2/ROOT", W, false },   // siblings never conflict
+        { L"/LM/W3SVC/1", W, L"/LM/W3SVC/10", W, false },            // a name that merely begins alike
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         METADATA_HANDLE held, wanted;
@@ -122,16 +129,17 @@ TEST_F(Locking, ProcessesAddingDifferentKeysLoseNone)
     for (int n = 0; n < 5; ++n)
         adders.push_back(StartMdutil(L"-t 30000 add-site " + std::to_wstring(20 + n) + L" Site C:\\ :8" + std::to_wstring(n) + L":"));
     for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(std::optional<DWORD>(0), adders[n].WaitExit(Millis{60000})) << "adder " << n << ": " << adders[n].Output();
+        EXPECT_EQ(std::optional<DWORD>(0), adders[n].WaitExit(Millis{ 60000 })) << "adder " << n << ": " << adders[n].Output();
 
     RunResult tree = RunMdutil(L"tree /LM/W3SVC");
     std::vector<std::string> expected = { "/LM/W3SVC/1/ROOT/FromThisProcess", "/LM/W3SVC/2/ROOT/FromOtherProcess" };
     for (int n = 0; n < 5; ++n)
         expected.push_back("/LM/W3SVC/" + std::to_string(20 + n) + "/ROOT");
     for (const std::string& key : expected)
-        EXPECT_NE(std::string::npos, tree.output.find(key + "\n")) << key << " missing from:\n" << tree.output;
+        EXPECT_NE(std::string::npos, tree.output.find(key + "\n")) << key << " missing from:\n"
+                                                                   << tree.output;
 }
 
-} // namespace
+}   // namespace
 
-} // namespace zem::ui
+}   // namespace zem::ui

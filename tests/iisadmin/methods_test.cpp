@@ -24,18 +24,24 @@ TEST_F(Methods, OpenKeyResolvesPathsAndHandlesBelongToTheirConnection)
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R, site));
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM", R, closed));
     ASSERT_EQ(S_OK, admin->CloseKey(closed));
-    struct Row { METADATA_HANDLE base; const wchar_t* path; DWORD access; HRESULT expected; };
+    struct Row
+    {
+        METADATA_HANDLE base;
+        const wchar_t* path;
+        DWORD access;
+        HRESULT expected;
+    };
     const Row rows[] = {
-        { 0, L"LM/W3SVC/1/ROOT/", R, S_OK },           // no leading slash, a trailing one
-        { 0, L"\\lm\\w3svc//1\\root", R, S_OK },       // backslashes, an empty name, no case
+        { 0, L"LM/W3SVC/1/ROOT/", R, S_OK },       // no leading slash, a trailing one
+        { 0, L"\\lm\\w3svc//1\\root", R, S_OK },   // backslashes, an empty name, no case
         { 0, L"/LM/W3SVC/1/ROOT/Missing", R, HR_PATH_NOT_FOUND },
-        { 0, nullptr, R, S_OK },                       // the root itself, for reading
-        { 0, L"/", W, E_ACCESSDENIED },                // but never for writing
+        { 0, nullptr, R, S_OK },          // the root itself, for reading
+        { 0, L"/", W, E_ACCESSDENIED },   // but never for writing
         { 0, L"/LM", 0, E_INVALIDARG },
         { 0, L"/LM", R | 0x10, E_INVALIDARG },
-        { site, L"/ROOT", R, S_OK },                   // relative to the handle's key
+        { site, L"/ROOT", R, S_OK },   // relative to the handle's key
         { site, L"/LM/W3SVC/1/ROOT", R, HR_PATH_NOT_FOUND },
-        { closed, L"", R, HR_INVALID_HANDLE },            // the handle is checked before the path
+        { closed, L"", R, HR_INVALID_HANDLE },   // the handle is checked before the path
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         METADATA_HANDLE handle;
@@ -70,7 +76,12 @@ TEST_F(Methods, EachMethodChecksHandleAndPermission)
     auto absent = [](HRESULT hr, HRESULT missing) { return hr == missing ? S_OK : hr; };
     const HRESULT D = E_ACCESSDENIED, I = HR_INVALID_HANDLE;
     // Expected with the master root, a read, a read/write, a write-only and a closed handle.
-    const struct { const char* method; std::function<HRESULT(METADATA_HANDLE)> call; HRESULT expected[5]; } rows[] = {
+    const struct
+    {
+        const char* method;
+        std::function<HRESULT(METADATA_HANDLE)> call;
+        HRESULT expected[5];
+    } rows[] = {
         { "GetData", [&](METADATA_HANDLE h) { return admin->GetData(h, site(h), record(MD_SERVER_COMMENT), &n); }, { S_OK, S_OK, S_OK, D, I } },
         { "EnumKeys", [&](METADATA_HANDLE h) { return admin->EnumKeys(h, site(h), name, 0); }, { S_OK, S_OK, S_OK, D, I } },
         { "EnumData", [&](METADATA_HANDLE h) { return admin->EnumData(h, site(h), record(0), 0, &n); }, { S_OK, S_OK, S_OK, D, I } },
@@ -98,20 +109,25 @@ TEST_F(Methods, AddKeyCreatesTheWholePathOnceDeleteKeyTheSubtreeEnumKeysOneLevel
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R | W, site));
     const std::wstring longest(255, L'n'), tooLongInside = L"ROOT/" + std::wstring(256, L'n') + L"/x";
-    const struct { bool add; const wchar_t* path; HRESULT expected; } rows[] = {
+    const struct
+    {
+        bool add;
+        const wchar_t* path;
+        HRESULT expected;
+    } rows[] = {
         { true, nullptr, E_INVALIDARG },
-        { true, L"/", HR_ALREADY_EXISTS },              // the handle's own key
-        { true, L"root", HR_ALREADY_EXISTS },           // same key, other spelling
-        { true, L"ROOT/Zeta/B", S_OK },              // Zeta is created on the way
+        { true, L"/", HR_ALREADY_EXISTS },      // the handle's own key
+        { true, L"root", HR_ALREADY_EXISTS },   // same key, other spelling
+        { true, L"ROOT/Zeta/B", S_OK },         // Zeta is created on the way
         { true, L"ROOT/Zeta", HR_ALREADY_EXISTS },
         { true, L"ROOT/alpha", S_OK },
         { true, L"ROOT/Mid", S_OK },
         { true, longest.c_str(), S_OK },
         { true, tooLongInside.c_str(), HR_INVALID_NAME },
-        { false, L"/", E_INVALIDARG },               // the handle's own key
+        { false, L"/", E_INVALIDARG },   // the handle's own key
         { false, L"Missing/A", HR_PATH_NOT_FOUND },
         { false, L"root/zeta", S_OK },
-        { false, L"ROOT/Zeta/B", HR_PATH_NOT_FOUND },    // the subtree went too
+        { false, L"ROOT/Zeta/B", HR_PATH_NOT_FOUND },   // the subtree went too
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         HRESULT hr = rows[i].add ? admin->AddKey(site, rows[i].path) : admin->DeleteKey(site, rows[i].path);
@@ -154,9 +170,16 @@ TEST_F(Data, GetDataFindsOwnAndInheritedValues)
     const std::wstring kSite = std::wstring(L"Default Web Site") + L'\0';
     const std::wstring kBindings = std::wstring(L":80:") + L'\0' + L":8080:" + L'\0' + L'\0';
     const std::wstring kFolder = std::wstring(L"c:\\inetpub\\wwwroot") + L'\0';
-    const struct {
-        const wchar_t* path; DWORD id; DWORD attributes; DWORD dataType;
-        HRESULT expected; std::wstring value; DWORD userType; DWORD outAttributes;
+    const struct
+    {
+        const wchar_t* path;
+        DWORD id;
+        DWORD attributes;
+        DWORD dataType;
+        HRESULT expected;
+        std::wstring value;
+        DWORD userType;
+        DWORD outAttributes;
     } rows[] = {
         // What the program reads: the description and root folder at ROOT, the bindings at the site.
         { L"ROOT", MD_SERVER_COMMENT, I, A, S_OK, kSite, IIS_MD_UT_SERVER, I },
@@ -165,14 +188,14 @@ TEST_F(Data, GetDataFindsOwnAndInheritedValues)
         { L"ROOT", MD_SERVER_COMMENT, I | M, A, S_OK, kSite, IIS_MD_UT_SERVER, I | M },
         { L"", MD_SERVER_COMMENT, I | M, A, S_OK, kSite, IIS_MD_UT_SERVER, I },   // own value: no mark
         { L"ROOT", MD_SERVER_COMMENT, 0, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },
-        { L"ROOT", MD_SERVER_BINDINGS, I, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },        // not inheritable
-        { L"ROOT", MD_ACCESS_PERM, I, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },            // nearest setter is not inheritable
+        { L"ROOT", MD_SERVER_BINDINGS, I, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },   // not inheritable
+        { L"ROOT", MD_ACCESS_PERM, I, A, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },       // nearest setter is not inheritable
         { L"ROOT", MD_DEFAULT_LOAD_FILE, I | M, A, S_OK, std::wstring(L"a.htm") + L'\0', IIS_MD_UT_FILE, I | M },
         { L"ROOT", MD_VR_PATH, 0, DWORD_METADATA, HR_MD_DATA_NOT_FOUND, L"", 0, 0 },   // the data type filters
         { L"ROOT", MD_VR_PATH, 0, INVALID_END_METADATA, E_INVALIDARG, L"", 0, 0 },
         { L"ROOT/Missing", MD_SERVER_COMMENT, I, A, HR_PATH_NOT_FOUND, L"", 0, 0 },
         { L"ROOT/Missing/Deeper", MD_VR_PATH, I | P, A, S_OK, kFolder, IIS_MD_UT_FILE, I },
-        { L"ROOT/Missing", MD_VR_PATH, P, A, E_INVALIDARG, L"", 0, 0 },        // partial path needs inherit
+        { L"ROOT/Missing", MD_VR_PATH, P, A, E_INVALIDARG, L"", 0, 0 },   // partial path needs inherit
     };
     for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
         Value v = Get(admin.Get(), site, rows[i].path, rows[i].id, rows[i].attributes, rows[i].dataType);
@@ -192,7 +215,12 @@ TEST_F(Data, TooSmallBufferReportsTheLengthAndStaysUntouched)
     ComPtr<IMSAdminBaseW> admin = Connect();
     SeedSites(admin.Get());
     const DWORD kBindingsBytes = 2 * (5 + 7) + 2;   // ":80:", ":8080:", final NUL
-    const struct { DWORD capacity; bool nullBuffer; HRESULT expected; } rows[] = {
+    const struct
+    {
+        DWORD capacity;
+        bool nullBuffer;
+        HRESULT expected;
+    } rows[] = {
         { 0, true, HR_INSUFFICIENT_BUFFER },
         { kBindingsBytes - 1, false, HR_INSUFFICIENT_BUFFER },
         { kBindingsBytes, false, S_OK },
@@ -219,7 +247,14 @@ TEST_F(Data, SetDataRefusesWhatItCannotStoreAndDeleteDataHonoursTheType)
     METADATA_HANDLE site;
     ASSERT_EQ(S_OK, Open(admin.Get(), L"/LM/W3SVC/1", R | W, site));
     std::vector<BYTE> text = StringBytes(L"x");
-    const struct { const wchar_t* path; DWORD dataType; DWORD attributes; bool nullData; HRESULT expected; } rows[] = {
+    const struct
+    {
+        const wchar_t* path;
+        DWORD dataType;
+        DWORD attributes;
+        bool nullData;
+        HRESULT expected;
+    } rows[] = {
         { L"", ALL_METADATA, 0, false, E_INVALIDARG },
         { L"", STRING_METADATA, METADATA_ISINHERITED, false, E_INVALIDARG },
         { L"", STRING_METADATA, METADATA_PARTIAL_PATH | METADATA_INHERIT, false, E_INVALIDARG },
@@ -271,7 +306,12 @@ TEST_F(Server, ClassFactoryAndObjectFollowTheComRules)
     EXPECT_EQ(object.Get(), identity.Get()) << "one IUnknown";
 
     // Refusals clear the out pointer; the later interface versions are not offered.
-    const struct { const char* call; std::function<HRESULT(void**)> run; HRESULT expected; } rows[] = {
+    const struct
+    {
+        const char* call;
+        std::function<HRESULT(void**)> run;
+        HRESULT expected;
+    } rows[] = {
         { "other class", [&](void** out) { return getClassObject(IID_IUnknown, IID_IClassFactory, out); }, CLASS_E_CLASSNOTAVAILABLE },
         { "aggregation", [&](void** out) { return factory->CreateInstance(object.Get(), IID_IUnknown, out); }, CLASS_E_NOAGGREGATION },
         { "create as IMSAdminBase2", [&](void** out) { return factory->CreateInstance(nullptr, IID_IMSAdminBase2_W, out); }, E_NOINTERFACE },
@@ -292,6 +332,6 @@ TEST_F(Server, ClassFactoryAndObjectFollowTheComRules)
     ::FreeLibrary(module);
 }
 
-} // namespace
+}   // namespace
 
-} // namespace zem::ui
+}   // namespace zem::ui

@@ -38,7 +38,15 @@ TEST_F(Store, ReadsTheLayoutIisWritesAndEverythingWrittenComesBack)
     const DWORD I = METADATA_INHERIT, F = IIS_MD_UT_FILE, S = IIS_MD_UT_SERVER;
     const BYTE binary[] = { 0, 1, 0xFE, 0xFF };
     // path, id, data type, bytes, attributes, user type; rows from `written` on are set here, the rest read.
-    const struct { const wchar_t* path; DWORD id; DWORD type; std::vector<BYTE> data; DWORD attributes; DWORD user; } rows[] = {
+    const struct
+    {
+        const wchar_t* path;
+        DWORD id;
+        DWORD type;
+        std::vector<BYTE> data;
+        DWORD attributes;
+        DWORD user;
+    } rows[] = {
         { app, MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsWebVirtualDir"), 0, S },
         { app, MD_VR_PATH, STRING_METADATA, StringBytes(L"c:\\sample\\web"), I, F },
         { app, MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(MD_ACCESS_READ), I, F },
@@ -88,7 +96,8 @@ TEST_F(Store, ReadsTheLayoutIisWritesAndEverythingWrittenComesBack)
             ASSERT_EQ(S_OK, admin->AddKey(lm, key));
         for (size_t i = written; i < ARRAYSIZE(rows); ++i)
             ASSERT_EQ(S_OK, Set(admin.Get(), lm, rows[i].path + 3, rows[i].id, rows[i].type, rows[i].data,
-                                rows[i].attributes, rows[i].user)) << "row " << i;
+                                rows[i].attributes, rows[i].user))
+                << "row " << i;
         ASSERT_EQ(S_OK, Set(admin.Get(), lm, L"W3SVC/2", 70020, STRING_METADATA, StringBytes(L"gone"), METADATA_VOLATILE));
         ASSERT_EQ(S_OK, admin->CloseKey(lm));
     }
@@ -143,7 +152,12 @@ std::string Utf16(wchar_t extra)
 
 // Named hostile stores, then the valid store spoilt the way files get spoilt: cut anywhere, bytes changed,
 // markup and bad text put in, pieces repeated. readable: 1 or 0 as expected, -1 for a generated case.
-struct Hostile { std::string name; std::string bytes; int readable; };
+struct Hostile
+{
+    std::string name;
+    std::string bytes;
+    int readable;
+};
 std::vector<Hostile> HostileStores(std::mt19937& random, int generated)
 {
     const std::string valid = ValidStore();
@@ -177,7 +191,10 @@ std::vector<Hostile> HostileStores(std::mt19937& random, int generated)
             size_t at = random() % (bytes.size() + 1);
             switch (random() % 4) {
             case 0: bytes.resize(at); break;
-            case 1: if (at < bytes.size()) bytes[at] = static_cast<char>(random()); break;
+            case 1:
+                if (at < bytes.size())
+                    bytes[at] = static_cast<char>(random());
+                break;
             case 2: bytes.insert(at, kInserts[random() % ARRAYSIZE(kInserts)]); break;
             default: bytes.insert(at, bytes.substr(random() % bytes.size(), random() % 200)); break;
             }
@@ -200,11 +217,13 @@ TEST_F(Faults, NoStoreFileCrashesHangsOrIsOverwritten)
         std::string where = "row " + std::to_string(i) + ", " + row.name + " (seed " + std::to_string(seed) + ")";
         UseStore(m_folder + L"\\hostile" + std::to_wstring(i) + L".xml");
         WriteStoreFile(row.bytes);
-        RunResult written = RunMdutil(L"-t 2000 add-key /LM/W3SVC/1/ROOT/Probe", Millis{30000});
+        RunResult written = RunMdutil(L"-t 2000 add-key /LM/W3SVC/1/ROOT/Probe", Millis{ 30000 });
         bool added = written.exitCode == 0 && written.output.find("added") != std::string::npos;
         bool failed = written.exitCode == 1 && written.output.find("failed: 0x") != std::string::npos;
-        ASSERT_TRUE(added || failed) << where << ": exit " << written.exitCode << "\n" << written.output.substr(0, 300);
-        EXPECT_TRUE(row.readable < 0 || (row.readable == 1) == added) << where << "\n" << written.output.substr(0, 300);
+        ASSERT_TRUE(added || failed) << where << ": exit " << written.exitCode << "\n"
+                                     << written.output.substr(0, 300);
+        EXPECT_TRUE(row.readable < 0 || (row.readable == 1) == added) << where << "\n"
+                                                                      << written.output.substr(0, 300);
         if (failed) {
             ++refused;
             EXPECT_EQ(std::vector<BYTE>(row.bytes.begin(), row.bytes.end()), FileBytes()) << where;
@@ -293,6 +312,6 @@ TEST_F(DiskFull, WriteFailsWithTheSystemsErrorAndTheStoreStays)
     ::DeleteFileW(m_path.c_str());
 }
 
-} // namespace
+}   // namespace
 
-} // namespace zem::ui
+}   // namespace zem::ui

@@ -59,7 +59,7 @@ protected:
         BYTE buffer[1024];
         DWORD required = 0;
         for (METADATA_RECORD record = {}; record = { 0, 0, 0, ALL_METADATA, sizeof buffer, buffer, 0 },
-             m_admin->EnumData(METADATA_MASTER_ROOT_HANDLE, path, &record, static_cast<DWORD>(ids.size()), &required) == S_OK;)
+                             m_admin->EnumData(METADATA_MASTER_ROOT_HANDLE, path, &record, static_cast<DWORD>(ids.size()), &required) == S_OK;)
             ids.push_back(record.dwMDIdentifier);
         std::sort(ids.begin(), ids.end());
         return ids;
@@ -83,13 +83,21 @@ protected:
 TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
 {
     // The method whose call number callIndex fails (null: the object cannot be created) and what is left.
-    struct Row { const wchar_t* method; size_t callIndex; HRESULT hr; bool keyAfter; std::vector<DWORD> idsAfter; size_t callsMade; };
+    struct Row
+    {
+        const wchar_t* method;
+        size_t callIndex;
+        HRESULT hr;
+        bool keyAfter;
+        std::vector<DWORD> idsAfter;
+        size_t callsMade;
+    };
     const std::vector<DWORD> all = { MD_KEY_TYPE, MD_VR_PATH, MD_DEFAULT_LOAD_FILE, MD_ACCESS_PERM };
     const Row rows[] = {
         { nullptr, 0, HR_ACCESS_DENIED, false, {}, 0 },
         { L"OpenKey", 0, HR_ACCESS_DENIED, false, {}, 1 },
         { L"OpenKey", 0, HR_PATH_BUSY, false, {}, 1 },
-        { L"AddKey", 0, E_FAIL, false, {}, 3 },                      // the root key is closed again
+        { L"AddKey", 0, E_FAIL, false, {}, 3 },   // the root key is closed again
         { L"CloseKey", 0, E_FAIL, true, {}, 3 },
         { L"OpenKey", 1, HR_PATH_BUSY, true, {}, 4 },
         { L"SetData", 0, E_FAIL, true, {}, 6 },
@@ -97,7 +105,7 @@ TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
         { L"SetData", 2, E_FAIL, true, { MD_KEY_TYPE, MD_VR_PATH }, 8 },
         { L"SetData", 3, E_FAIL, true, { MD_KEY_TYPE, MD_VR_PATH, MD_ACCESS_PERM }, 9 },
         { L"CloseKey", 1, E_FAIL, true, all, 9 },
-        { L"", 0, S_OK, true, all, 9 },                              // nothing fails
+        { L"", 0, S_OK, true, all, 9 },   // nothing fails
     };
     for (size_t i = 0; i < std::size(rows); ++i)
     {
@@ -122,7 +130,12 @@ TEST_F(MetabaseFault, VirtualDirectoryStopsAtTheFirstFailingStep)
 TEST_F(MetabaseFault, VirtualDirectoryRecordsAndAnExistingOneNeverChanged)
 {
     ASSERT_EQ(S_OK, CreateWebVirtualDir(1, "Zem", "D:\\Web\\ZemWeb\\", "ZemWeb.htm,default.htm"));
-    const struct { DWORD id; DWORD type; std::vector<BYTE> data; } rows[] = {
+    const struct
+    {
+        DWORD id;
+        DWORD type;
+        std::vector<BYTE> data;
+    } rows[] = {
         { MD_VR_PATH, STRING_METADATA, StringBytes(L"D:\\Web\\ZemWeb\\") },
         { MD_KEY_TYPE, STRING_METADATA, StringBytes(L"IIsWebVirtualDir") },
         { MD_ACCESS_PERM, DWORD_METADATA, DwordBytes(MD_ACCESS_READ) },
@@ -169,7 +182,14 @@ bool Untouched(const WCHAR* b, size_t from = 0)
 // is the last read's (a failed read hidden by later ones), whatever stage fails.
 TEST_F(MetabaseFault, SiteQueryReportsItsLastReadAndLeavesFailedBuffers)
 {
-    const struct { int site; HRESULT create; std::deque<HRESULT> reads; HRESULT result; bool filled[3]; } rows[] = {
+    const struct
+    {
+        int site;
+        HRESULT create;
+        std::deque<HRESULT> reads;
+        HRESULT result;
+        bool filled[3];
+    } rows[] = {
         { 1, S_OK, {}, S_OK, { true, true, true } },
         { 1, S_OK, { HR_MD_DATA_NOT_FOUND }, S_OK, { false, true, true } },
         { 1, S_OK, { S_OK, HR_ACCESS_DENIED }, S_OK, { true, false, true } },
@@ -199,7 +219,11 @@ TEST_F(MetabaseFault, SiteQueryNeverWritesPastItsBuffers)
 {
     // The longest value a read accepts fits whole; a longer one fails the read and leaves the buffer.
     const std::wstring longest(SITE_VALUE_CCH - 1, L'x');
-    const struct { std::wstring root; HRESULT result; } rows[] = {
+    const struct
+    {
+        std::wstring root;
+        HRESULT result;
+    } rows[] = {
         { longest, S_OK },
         { longest + L"y", HR_INSUFFICIENT_BUFFER },
     };
@@ -222,6 +246,6 @@ TEST_F(MetabaseFault, SiteQueryNeverWritesPastItsBuffers)
     EXPECT_TRUE(Untouched(binding, SITE_VALUE_CCH));
 }
 
-} // namespace
+}   // namespace
 
-} // namespace zem::ui
+}   // namespace zem::ui

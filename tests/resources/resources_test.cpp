@@ -11,16 +11,17 @@
 
 namespace {
 
-struct Language {
+struct Language
+{
     WORD id;
     const char* name;
     UINT codePage;
 };
 
 const Language kLanguages[] = {
-    {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), "en-US", 1252},
-    {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), "zh-CN", 936},
-    {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), "zh-TW", 950},
+    { MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), "en-US", 1252 },
+    { MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), "zh-CN", 936 },
+    { MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), "zh-TW", 950 },
 };
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param)
@@ -38,7 +39,8 @@ std::vector<std::wstring> StringBlock(WORD block, WORD language)
     const auto* p = info ? static_cast<const WCHAR*>(LockResource(LoadResource(module, info))) : nullptr;
     const WCHAR* end = p ? p + SizeofResource(module, info) / sizeof(WCHAR) : nullptr;
     std::vector<std::wstring> strings;
-    while (p && p < end && strings.size() < 16 && p + 1 + *p <= end) {
+    while (p && p < end && strings.size() < 16 && p + 1 + *p <= end)
+    {
         strings.emplace_back(p + 1, *p);
         p += 1 + *p;
     }
@@ -58,22 +60,26 @@ std::wstring Conversions(const std::wstring& text)
 TEST(Catalogue, EveryTextInEachLanguageWithTheSameArgumentsAndNoLossInItsCodePage)
 {
     int texts = 0;
-    for (WORD block = 7; block <= 10; ++block) {
+    for (WORD block = 7; block <= 10; ++block)
+    {
         std::vector<WORD> languages;
         EnumResourceLanguagesW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block),
                                CollectLanguage, reinterpret_cast<LONG_PTR>(&languages));
         std::sort(languages.begin(), languages.end());
-        EXPECT_EQ(languages, (std::vector<WORD>{kLanguages[2].id, kLanguages[0].id, kLanguages[1].id}))
+        EXPECT_EQ(languages, (std::vector<WORD>{ kLanguages[2].id, kLanguages[0].id, kLanguages[1].id }))
             << "block " << block;
         std::vector<std::wstring> strings[3];
-        for (size_t l = 0; l < 3; ++l) {
+        for (size_t l = 0; l < 3; ++l)
+        {
             strings[l] = StringBlock(block, kLanguages[l].id);
             ASSERT_EQ(strings[l].size(), 16u) << "block " << block << " " << kLanguages[l].name;
         }
-        for (UINT slot = 0; slot < 16; ++slot) {
+        for (UINT slot = 0; slot < 16; ++slot)
+        {
             const UINT id = (block - 1) * 16u + slot;
             texts += !strings[0][slot].empty();
-            for (size_t l = 0; l < 3; ++l) {
+            for (size_t l = 0; l < 3; ++l)
+            {
                 const std::wstring& text = strings[l][slot];
                 EXPECT_EQ(text.empty(), strings[0][slot].empty()) << "string " << id << " " << kLanguages[l].name;
                 EXPECT_EQ(Conversions(text), Conversions(strings[0][slot])) << "string " << id << " " << kLanguages[l].name;
@@ -87,4 +93,4 @@ TEST(Catalogue, EveryTextInEachLanguageWithTheSameArgumentsAndNoLossInItsCodePag
     EXPECT_EQ(texts, 35) << "the catalogue holds 35 texts";
 }
 
-}  // namespace
+}   // namespace

@@ -29,11 +29,15 @@ void Walk(const std::string& dir, const std::string& skip, Tree& tree, const std
 {
     WIN32_FIND_DATAA data;
     FindHandle find(FindFirstFileA((dir + "*").c_str(), &data));
-    for (bool more = bool(find); more; more = FindNextFileA(find.Get(), &data)) {
+    for (bool more = bool(find); more; more = FindNextFileA(find.Get(), &data))
+    {
         const std::string name = data.cFileName, path = dir + name;
-        if (name == "." || name == "..") continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) tree[rel + name] = ReadTextFile(path);
-        else if (tree[rel + name + "\\"], path + "\\" != skip) Walk(path + "\\", skip, tree, rel + name + "\\");
+        if (name == "." || name == "..")
+            continue;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            tree[rel + name] = ReadTextFile(path);
+        else if (tree[rel + name + "\\"], path + "\\" != skip)
+            Walk(path + "\\", skip, tree, rel + name + "\\");
     }
 }
 
@@ -43,9 +47,12 @@ std::string Leftovers(const std::string& folder)
     Tree inside;
     Walk(folder, "", inside);
     std::string found;
-    for (const auto& [name, bytes] : inside) {
-        if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".tmp") == 0) found += " temporary " + name;
-        if (bytes.find(kSecret) != std::string::npos) found += " read from outside: " + name;
+    for (const auto& [name, bytes] : inside)
+    {
+        if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".tmp") == 0)
+            found += " temporary " + name;
+        if (bytes.find(kSecret) != std::string::npos)
+            found += " read from outside: " + name;
     }
     return found;
 }
@@ -86,20 +93,27 @@ int Shell(const std::string& script)
 // root\a\b\c\ holds the program's folder bin\ and the target folder target\, four levels down, so that
 // entries climbing with at most four ".." stay inside the tree that is watched. Every folder above the
 // program's folder holds a secret, the program's folder none.
-struct Stage {
+struct Stage
+{
     std::string root, base, bin, target;
     explicit Stage(const std::string& tag)
         : root(FreshFolder("robust-" + tag)),
-          base(root + "a\\b\\c\\"), bin(base + "bin\\"), target(base + "target\\")
+          base(root + "a\\b\\c\\"),
+          bin(base + "bin\\"),
+          target(base + "target\\")
     {
-        for (std::string dir : {root + "a\\", root + "a\\b\\", base, bin, bin + "sub\\", base + "outside\\",
-                                root + "elsewhere\\", target})
+        for (std::string dir : { root + "a\\", root + "a\\b\\", base, bin, bin + "sub\\", base + "outside\\",
+                                 root + "elsewhere\\", target })
             CreateDirectoryA(dir.c_str(), nullptr);
         EXPECT_TRUE(CopyFileW((ExeFolder() + L"ZemWebSetup.exe").c_str(), Wide(bin + "ZemWebSetup.exe").c_str(), FALSE));
-        for (const auto& [path, text] : std::map<std::string, std::string>{{bin + "page.htm", "<p>page</p>"},
-                 {bin + "sub\\deep.htm", "<p>deep</p>"}, {bin + "ZemSetup.exe", "package"}, {base + "outside\\keep.txt", "keep"},
-                 {root + "secret.htm", kSecret}, {root + "a\\secret.htm", kSecret}, {root + "a\\b\\secret.htm", kSecret},
-                 {base + "secret.htm", kSecret}})
+        for (const auto& [path, text] : std::map<std::string, std::string>{ { bin + "page.htm", "<p>page</p>" },
+                                                                            { bin + "sub\\deep.htm", "<p>deep</p>" },
+                                                                            { bin + "ZemSetup.exe", "package" },
+                                                                            { base + "outside\\keep.txt", "keep" },
+                                                                            { root + "secret.htm", kSecret },
+                                                                            { root + "a\\secret.htm", kSecret },
+                                                                            { root + "a\\b\\secret.htm", kSecret },
+                                                                            { base + "secret.htm", kSecret } })
             Put(path, text);
     }
     ~Stage() { Shell("rm -rf " + UnixPath(root)); }
@@ -107,13 +121,14 @@ struct Stage {
 
 // The copy in the staging tree, without a web server (the virtual directory is not the subject here),
 // started in its base folder so that a drive-relative name resolves inside the watched tree.
-struct StagedProgram : Program {
+struct StagedProgram : Program
+{
     explicit StagedProgram(const Stage& s) : Program(Wide(s.bin + "ZemWebSetup.exe"), [&] {
-        StartOptions options;
-        options.workingDir = Wide(s.base);
-        options.environment = {{L"ZEM_METABASE_PATH", Wide(s.root + "..\\no-store\\MetaBase.xml")}};
-        return options;
-    }()) {}
+                                                 StartOptions options;
+                                                 options.workingDir = Wide(s.base);
+                                                 options.environment = { { L"ZEM_METABASE_PATH", Wide(s.root + "..\\no-store\\MetaBase.xml") } };
+                                                 return options;
+                                             }()) {}
     InstallResult Install(const std::string& folder)
     {
         InstallOptions options;
@@ -123,7 +138,8 @@ struct StagedProgram : Program {
     }
 };
 
-class ListFile : public testing::Test {
+class ListFile : public testing::Test
+{
 protected:
     void SetUp() override { Open(); }
     void Open() { ASSERT_NE(nullptr, program_.emplace(stage_).dialog) << "the main dialog did not show"; }
@@ -138,7 +154,14 @@ protected:
         Tree before, after;
         Walk(stage_.root, stage_.target, before);
         InstallResult o;
-        try { o = program_->Install(stage_.target); } catch (const DriverError& e) { o.fault = e.what(); }
+        try
+        {
+            o = program_->Install(stage_.target);
+        }
+        catch (const DriverError& e)
+        {
+            o.fault = e.what();
+        }
         // The verdict box repeats the log's last line.
         std::wstring log = o.log.substr(0, o.log.size() >= 2 ? o.log.size() - 2 : 0);
         const size_t eol = log.rfind(L"\r\n");
@@ -146,15 +169,18 @@ protected:
             o.fault = "the verdict box is not the log's last line";
         Walk(stage_.root, stage_.target, after);
         for (const auto& [name, bytes] : after)
-            if (!before.count(name) || before[name] != bytes) o.fault += " written outside: " + name;
+            if (!before.count(name) || before[name] != bytes)
+                o.fault += " written outside: " + name;
         for (const auto& [name, bytes] : before)
-            if (!after.count(name)) o.fault += " removed outside: " + name;
+            if (!after.count(name))
+                o.fault += " removed outside: " + name;
         o.fault += Leftovers(stage_.target);
-        if (!o.fault.empty()) program_.reset(), Open();   // the next case gets a program in a known state
+        if (!o.fault.empty())
+            program_.reset(), Open();   // the next case gets a program in a known state
         return o.fault;
     }
 
-    Stage stage_{"list"};
+    Stage stage_{ "list" };
     std::optional<StagedProgram> program_;
 };
 
@@ -164,16 +190,18 @@ protected:
 std::string Generate(std::mt19937& rng, const Stage& s)
 {
     auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
-    if (pick(8) == 0) {
+    if (pick(8) == 0)
+    {
         std::string noise = pick(2) ? "[FileList]\r\nFilesCount=3\r\n" : std::string("\xFF\xFE[\0F\0", 6);
-        for (size_t n = pick(600); n > 0; --n) noise += char(pick(256));
+        for (size_t n = pick(600); n > 0; --n)
+            noise += char(pick(256));
         return noise;
     }
-    const std::string climbs[] = {"..", "sub\\..\\..", ".\\..", "../.", "\x81\\..", ".. "};
-    const std::string wanders[] = {"sub", ".", "outside", "", "\x95\x5C", "\xA4\x5C", "link", std::string(300, 'a')};
-    const std::string files[] = {"page.htm", "sub\\deep.htm", "secret.htm", "NUL", "CON", "COM1", "CONIN$",
-        "page.htm:s", "page.htm::$DATA", "C:secret.htm", s.base + "secret.htm", "\\\\?\\" + s.base + "secret.htm",
-        "\\\\localhost\\C$\\" + s.base.substr(3) + "secret.htm", "\"page.htm\"", "*", "%s%n", "page.htm. "};
+    const std::string climbs[] = { "..", "sub\\..\\..", ".\\..", "../.", "\x81\\..", ".. " };
+    const std::string wanders[] = { "sub", ".", "outside", "", "\x95\x5C", "\xA4\x5C", "link", std::string(300, 'a') };
+    const std::string files[] = { "page.htm", "sub\\deep.htm", "secret.htm", "NUL", "CON", "COM1", "CONIN$",
+                                  "page.htm:s", "page.htm::$DATA", "C:secret.htm", s.base + "secret.htm", "\\\\?\\" + s.base + "secret.htm",
+                                  "\\\\localhost\\C$\\" + s.base.substr(3) + "secret.htm", "\"page.htm\"", "*", "%s%n", "page.htm. " };
     auto part = [&](bool file) {
         std::string text;
         for (size_t k = 0, n = pick(5); k < n; ++k)
@@ -181,7 +209,7 @@ std::string Generate(std::mt19937& rng, const Stage& s)
         return text + (file ? files[pick(3) ? pick(3) : pick(std::size(files))] : "");
     };
     const size_t entries = 1 + pick(5);
-    const std::string counts[] = {std::to_string(entries), "-1", "4294967295", "99999999999999999999", "abc", " 2"};
+    const std::string counts[] = { std::to_string(entries), "-1", "4294967295", "99999999999999999999", "abc", " 2" };
     std::string ini = "[FileList]\r\nFilesCount=" + counts[pick(3) ? 0 : pick(std::size(counts))] + "\r\n";
     for (size_t i = 1; i <= entries; ++i)
         ini += "File" + std::to_string(pick(5) ? i : 1) + "=" + part(true) + (pick(4) ? "," + part(false) : "") + "\r\n";
@@ -192,7 +220,8 @@ std::string Generate(std::mt19937& rng, const Stage& s)
 std::string List(const std::vector<std::string>& entries)
 {
     std::string ini = "[FileList]\r\nFilesCount=" + std::to_string(entries.size()) + "\r\n";
-    for (size_t i = 0; i < entries.size(); ++i) ini += "File" + std::to_string(i + 1) + "=" + entries[i] + "\r\n";
+    for (size_t i = 0; i < entries.size(); ++i)
+        ini += "File" + std::to_string(i + 1) + "=" + entries[i] + "\r\n";
     return ini;
 }
 
@@ -200,20 +229,25 @@ TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
 {
     // Parent folders, absolute, UNC, drive-relative names and streams come from the generator below (and
     // the contained-path table of the worker's tests); these are the cases only a whole run can show.
-    const struct { const char* name; std::string ini; bool link = false; } rows[] = {
-        {"devices", List({"NUL", "CON", "COM1", "sub\\AUX", "CONIN$", "page.htm,NUL", "page.htm,CON"})},
-        {"names past 260 bytes", List({std::string(300, 'a'), "page.htm," + std::string(300, 'b'),
-                                       "page.htm," + std::string(260, 'c') + "\\..\\..\\outside"})},
+    const struct
+    {
+        const char* name;
+        std::string ini;
+        bool link = false;
+    } rows[] = {
+        { "devices", List({ "NUL", "CON", "COM1", "sub\\AUX", "CONIN$", "page.htm,NUL", "page.htm,CON" }) },
+        { "names past 260 bytes", List({ std::string(300, 'a'), "page.htm," + std::string(300, 'b'),
+                                         "page.htm," + std::string(260, 'c') + "\\..\\..\\outside" }) },
         // The folder itself fits, a temporary file's name inside it does not.
-        {"folder one byte short of MAX_PATH", List({"page.htm," + std::string(258 - stage_.target.size(), 'f')})},
-        {"values past 519 bytes", List({std::string(600, 'e'), "page.htm," + std::string(600, 'd')})},
-        {"duplicated keys", "[FileList]\nFilesCount=1\nFile1=page.htm,..\\outside\nFile1=page.htm\n"
-                            "[FileList]\nFilesCount=2\nFile2=..\\secret.htm\n"},
-        {"trail byte 0x5C", List({"page.htm,\x81\\..\\..\\outside", "\x95\\..\\secret.htm", "sub\\deep.htm,\xA4\\..\\..\\outside"})},
-        {"FilesCount negative", "[FileList]\nFilesCount=-1\nFile1=page.htm\n"},
-        {"FilesCount past 32 bits", "[FileList]\nFilesCount=4294967296\nFile1=page.htm\n"},
-        {"FilesCount not a number", "[FileList]\nFilesCount=abc\nFile1=page.htm\n"},
-        {"directory link in the target", List({"page.htm,link", "sub\\deep.htm,link\\inner"}), true},
+        { "folder one byte short of MAX_PATH", List({ "page.htm," + std::string(258 - stage_.target.size(), 'f') }) },
+        { "values past 519 bytes", List({ std::string(600, 'e'), "page.htm," + std::string(600, 'd') }) },
+        { "duplicated keys", "[FileList]\nFilesCount=1\nFile1=page.htm,..\\outside\nFile1=page.htm\n"
+                             "[FileList]\nFilesCount=2\nFile2=..\\secret.htm\n" },
+        { "trail byte 0x5C", List({ "page.htm,\x81\\..\\..\\outside", "\x95\\..\\secret.htm", "sub\\deep.htm,\xA4\\..\\..\\outside" }) },
+        { "FilesCount negative", "[FileList]\nFilesCount=-1\nFile1=page.htm\n" },
+        { "FilesCount past 32 bits", "[FileList]\nFilesCount=4294967296\nFile1=page.htm\n" },
+        { "FilesCount not a number", "[FileList]\nFilesCount=abc\nFile1=page.htm\n" },
+        { "directory link in the target", List({ "page.htm,link", "sub\\deep.htm,link\\inner" }), true },
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ("", Check(rows[i].ini, rows[i].link)) << "row " << i << " (" << rows[i].name << ")";
@@ -223,9 +257,11 @@ TEST_F(ListFile, NamedAndGeneratedFilesKeepEveryCopyInside)
     const char* seedText = std::getenv("ZEM_ROBUST_SEED");
     const unsigned seed = seedText ? unsigned(std::strtoul(seedText, nullptr, 10)) : 1;
     std::mt19937 rng(seed);
-    for (int k = 0, n = cases ? std::atoi(cases) : 12; k < n; ++k) {
+    for (int k = 0, n = cases ? std::atoi(cases) : 12; k < n; ++k)
+    {
         std::string ini = Generate(rng, stage_);
-        EXPECT_EQ("", Check(ini, false)) << "seed " << seed << ", case " << k << ":\n" << testing::PrintToString(ini);
+        EXPECT_EQ("", Check(ini, false)) << "seed " << seed << ", case " << k << ":\n"
+                                         << testing::PrintToString(ini);
     }
     EXPECT_EQ(std::optional<DWORD>(0), program_->Exit());
 }
@@ -239,7 +275,11 @@ TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
     CreateDirectoryA((stage.base + "tiny").c_str(), nullptr);
     if (Shell("mount -t tmpfs -o size=256k zemtiny " + tiny))
         GTEST_SKIP() << "no tmpfs could be mounted here (needs mount rights): full disk not tried";
-    struct Unmount { std::string path; ~Unmount() { Shell("umount " + path + " || umount -l " + path); } } unmount{tiny};
+    struct Unmount
+    {
+        std::string path;
+        ~Unmount() { Shell("umount " + path + " || umount -l " + path); }
+    } unmount{ tiny };
     const std::string target = stage.base + "tiny\\ZemWeb\\", page(16 * 1024, 'p'), package(100 * 1024, 'a');
     Put(stage.bin + "ZemWebSetup.ini", "[FileList]\r\nFilesCount=1\r\nFile1=page.htm\r\n");
     Put(stage.bin + "page.htm", page);
@@ -263,4 +303,4 @@ TEST(FullDisk, PackageThatDoesNotFitLeavesThePublishedFilesAlone)
     EXPECT_EQ(std::optional<DWORD>(0), program.Exit());
 }
 
-}  // namespace
+}   // namespace

@@ -37,7 +37,7 @@ protected:
 
 private:
     const IID m_iid;
-    std::atomic<LONG> m_refs{1};
+    std::atomic<LONG> m_refs{ 1 };
 };
 
 class FaultyAdminBase : public ComObject<IMSAdminBaseW>
@@ -79,8 +79,7 @@ public:
     ZEM_PASS(GetData, (METADATA_HANDLE h, LPCWSTR p, PMETADATA_RECORD r, DWORD* n), h, p, r, n)
     ZEM_PASS(DeleteData, (METADATA_HANDLE h, LPCWSTR p, DWORD i, DWORD t), h, p, i, t)
     ZEM_PASS(EnumData, (METADATA_HANDLE h, LPCWSTR p, PMETADATA_RECORD r, DWORD i, DWORD* n), h, p, r, i, n)
-    ZEM_PASS(GetAllData, (METADATA_HANDLE h, LPCWSTR p, DWORD a, DWORD u, DWORD t, DWORD* c, DWORD* s, DWORD b,
-                          unsigned char* d, DWORD* n), h, p, a, u, t, c, s, b, d, n)
+    ZEM_PASS(GetAllData, (METADATA_HANDLE h, LPCWSTR p, DWORD a, DWORD u, DWORD t, DWORD* c, DWORD* s, DWORD b, unsigned char* d, DWORD* n), h, p, a, u, t, c, s, b, d, n)
     ZEM_PASS(DeleteAllData, (METADATA_HANDLE h, LPCWSTR p, DWORD u, DWORD t), h, p, u, t)
     ZEM_PASS(CopyData, (METADATA_HANDLE h, LPCWSTR p, METADATA_HANDLE d, LPCWSTR q, DWORD a, DWORD u, DWORD t, WINBOOL c),
              h, p, d, q, a, u, t, c)
@@ -88,7 +87,7 @@ public:
     ZEM_PASS(ChangePermissions, (METADATA_HANDLE h, DWORD t, DWORD a), h, t, a)
     ZEM_PASS(SaveData, ())
     ZEM_PASS(GetHandleInfo, (METADATA_HANDLE h, PMETADATA_HANDLE_INFO i), h, i)
-    ZEM_PASS(GetSystemChangeNumber, (DWORD* n), n)
+    ZEM_PASS(GetSystemChangeNumber, (DWORD * n), n)
     ZEM_PASS(GetDataSetNumber, (METADATA_HANDLE h, LPCWSTR p, DWORD* n), h, p, n)
     ZEM_PASS(SetLastChangeTime, (METADATA_HANDLE h, LPCWSTR p, PFILETIME t, WINBOOL l), h, p, t, l)
     ZEM_PASS(GetLastChangeTime, (METADATA_HANDLE h, LPCWSTR p, PFILETIME t, WINBOOL l), h, p, t, l)
@@ -98,7 +97,7 @@ public:
     ZEM_PASS(Restore, (LPCWSTR l, DWORD v, DWORD f), l, v, f)
     ZEM_PASS(EnumBackups, (LPWSTR l, DWORD* v, PFILETIME t, DWORD i), l, v, t, i)
     ZEM_PASS(DeleteBackup, (LPCWSTR l, DWORD v), l, v)
-    ZEM_PASS(UnmarshalInterface, (IMSAdminBaseW** p), p)
+    ZEM_PASS(UnmarshalInterface, (IMSAdminBaseW * *p), p)
     ZEM_PASS(GetServerGuid, ())
 #undef ZEM_PASS
 
@@ -153,7 +152,7 @@ private:
     ComPtr<IClassFactory> m_real;
 };
 
-} // namespace
+}   // namespace
 
 FaultyAdminBaseRegistration::FaultyAdminBaseRegistration(FaultScript& script)
 {
@@ -182,4 +181,4 @@ Microsoft::WRL::ComPtr<IMSAdminBaseW> FaultyAdminBaseRegistration::Unwrapped() c
     return admin;
 }
 
-} // namespace zem::ui
+}   // namespace zem::ui

@@ -25,7 +25,12 @@ struct FaultScript
 
     std::vector<std::wstring> calls;   // every method called, in order
     // The records handed to SetData, with the key's path as given.
-    struct Written { std::wstring path; METADATA_RECORD record; std::vector<BYTE> data; };
+    struct Written
+    {
+        std::wstring path;
+        METADATA_RECORD record;
+        std::vector<BYTE> data;
+    };
     std::vector<Written> written;
     LONG liveObjects = 0;
     int openHandles = 0;
@@ -48,4 +53,4 @@ private:
     DWORD m_cookie = 0;
 };
 
-} // namespace zem::ui
+}   // namespace zem::ui

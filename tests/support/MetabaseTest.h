@@ -16,7 +16,7 @@ using Microsoft::WRL::ComPtr;
 namespace zem::ui {
 
 // mdutil beside the test, with this process's environment (and so its store).
-inline RunResult RunMdutil(const std::wstring& arguments, Millis timeout = Millis{60000})
+inline RunResult RunMdutil(const std::wstring& arguments, Millis timeout = Millis{ 60000 })
 {
     return Run(ExeFolder() + L"mdutil.exe", arguments, timeout);
 }
@@ -140,4 +140,4 @@ protected:
     std::wstring m_path;   // this test's MetaBase.xml
 };
 
-} // namespace zem::ui
+}   // namespace zem::ui

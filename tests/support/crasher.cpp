@@ -8,13 +8,15 @@
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--child") == 0) {
+    if (argc > 1 && std::strcmp(argv[1], "--child") == 0)
+    {
         char path[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, path, MAX_PATH);
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 2;
+        if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return 2;
         WaitForSingleObject(pi.hProcess, 30000);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);

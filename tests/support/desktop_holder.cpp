@@ -8,5 +8,6 @@
 int main(int argc, char**)
 {
     GetDesktopWindow();
-    if (argc == 1) Sleep(INFINITE);
+    if (argc == 1)
+        Sleep(INFINITE);
 }

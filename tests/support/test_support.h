@@ -29,7 +29,10 @@ inline bool IsDoubleByteCodePage()
 // A double-byte character whose trail byte is a backslash in both 936 and 950; two characters in 1252.
 #define DBCS_5C "\xD5\x5C"
 
-inline std::string Arg(const char* text) { return text; }
+inline std::string Arg(const char* text)
+{
+    return text;
+}
 inline std::string Arg(const std::string& text) { return text; }
 inline std::string Arg(long long number) { return std::to_string(number); }
 
@@ -150,7 +153,7 @@ private:
                 break;
             }
             for (auto* p = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(buffer); cb; p = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(
-                                                                                          reinterpret_cast<BYTE*>(p) + p->NextEntryOffset))
+                                                                                       reinterpret_cast<BYTE*>(p) + p->NextEntryOffset))
             {
                 if (p->Action == FILE_ACTION_ADDED || p->Action == FILE_ACTION_RENAMED_NEW_NAME)
                     Look(folder + std::wstring(p->FileName, p->FileNameLength / sizeof(WCHAR)));
@@ -165,7 +168,8 @@ private:
         FileHandle file;
         for (int nTry = 0; nTry < 200 && !file; ++nTry, ::Sleep(1))
             if ((*file.Put() = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) ==
-                    INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_SHARING_VIOLATION)
+                    INVALID_HANDLE_VALUE &&
+                ::GetLastError() != ERROR_SHARING_VIOLATION)
                 return;
         if (!file)
             return;
@@ -176,7 +180,7 @@ private:
     FileHandle m_hDir;
     KernelHandle m_stop{ ::CreateEventA(nullptr, TRUE, FALSE, nullptr) };
     KernelHandle m_watching{ ::CreateEventA(nullptr, TRUE, FALSE, nullptr) };
-    std::atomic<int> m_nOpened{0};
+    std::atomic<int> m_nOpened{ 0 };
     std::thread m_thread;
 };
 
@@ -199,12 +203,22 @@ inline bool UseStoreWithSites(const std::string& name, int nSites)
 // Top-level windows of one thread of this process that satisfy match.
 inline HWND FindThreadWindow(DWORD threadId, const std::function<bool(HWND)>& match)
 {
-    struct Search { const std::function<bool(HWND)>* match; HWND found; } search = { &match, nullptr };
-    ::EnumThreadWindows(threadId, [](HWND hwnd, LPARAM lParam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lParam);
-        if (::IsWindowVisible(hwnd) && (*s->match)(hwnd)) { s->found = hwnd; return FALSE; }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
+    struct Search
+    {
+        const std::function<bool(HWND)>* match;
+        HWND found;
+    } search = { &match, nullptr };
+    ::EnumThreadWindows(
+        threadId, [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            if (::IsWindowVisible(hwnd) && (*s->match)(hwnd))
+            {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -263,15 +277,15 @@ public:
     }
 
     MainDialogRun(const MainDialogRun&) = delete;
-    std::atomic<CWebInstallDlg*> dlg{nullptr};
+    std::atomic<CWebInstallDlg*> dlg{ nullptr };
     HWND hDlg = nullptr;
     std::vector<MessageBoxInfo> startupMessages;   // the boxes shown before the dialog came up
-    std::atomic<DWORD> uiThreadId{0};
+    std::atomic<DWORD> uiThreadId{ 0 };
 
 private:
     std::thread m_ui;
 };
 
-} // namespace zem::ui
+}   // namespace zem::ui
 
 using namespace zem::ui;

@@ -12,17 +12,17 @@ TEST(CString, LoadsAndFormatsWithoutLimitAndMissingStringsEmpty)
 {
     CString str;
     EXPECT_TRUE(str.LoadString(IDS_NO_WEB_SERVER));
-    EXPECT_GT(str.GetLength(), 100);           // longer than any fixed load buffer of old
+    EXPECT_GT(str.GetLength(), 100);   // longer than any fixed load buffer of old
     EXPECT_EQ(2, std::count(str.GetString(), str.GetString() + str.GetLength(), '\n'));
     str = "stale";
-    EXPECT_FALSE(str.LoadString(103));         // a gap in the catalogue
+    EXPECT_FALSE(str.LoadString(103));   // a gap in the catalogue
     EXPECT_TRUE(str.IsEmpty());
     str.Format(static_cast<UINT>(103), 1);
     EXPECT_TRUE(str.IsEmpty());
     str.Format(IDS_SITE_ROOT_PATH, "D:\\Web");
     EXPECT_EQ(Msg(IDS_SITE_ROOT_PATH, "D:\\Web"), str.GetString());
 
-    str.Format("%s", "C:\\100%\\d%s");          // a '%' in a value stays as it is
+    str.Format("%s", "C:\\100%\\d%s");   // a '%' in a value stays as it is
     EXPECT_STREQ("C:\\100%\\d%s", str);
     str.Format("[%s]", std::string(5000, 'x').c_str());
     EXPECT_EQ(5002, str.GetLength());
@@ -32,7 +32,13 @@ TEST(CString, LoadsAndFormatsWithoutLimitAndMissingStringsEmpty)
 
 TEST(CString, TrimsAndSpansWholeCharacters)
 {
-    const struct { const char* in; const char* both; const char* left; const char* right; } rows[] = {
+    const struct
+    {
+        const char* in;
+        const char* both;
+        const char* left;
+        const char* right;
+    } rows[] = {
         { "  C:\\Web \t\r\n", "C:\\Web", "C:\\Web \t\r\n", "  C:\\Web" },
         { " \t ", "", "", "" },
         { " " DBCS_5C " ", DBCS_5C, DBCS_5C " ", " " DBCS_5C },
@@ -50,4 +56,4 @@ TEST(CString, TrimsAndSpansWholeCharacters)
     EXPECT_STREQ(IsDoubleByteCodePage() ? DBCS_5C : "\xD5", CString(DBCS_5C "\\x").SpanExcluding("\\"));
 }
 
-} // namespace
+}   // namespace

@@ -14,7 +14,11 @@ namespace {
 // A visible message box of this process on another thread than the dialog's, or null.
 HWND FindWorkerBox(DWORD uiThreadId)
 {
-    struct Search { DWORD ui; HWND found; } search = { uiThreadId, nullptr };
+    struct Search
+    {
+        DWORD ui;
+        HWND found;
+    } search = { uiThreadId, nullptr };
     ::EnumWindows([](HWND hWnd, LPARAM lParam) -> BOOL {
         auto* s = reinterpret_cast<Search*>(lParam);
         DWORD pid = 0;
@@ -22,7 +26,8 @@ HWND FindWorkerBox(DWORD uiThreadId)
         if (pid == ::GetCurrentProcessId() && tid != s->ui && ::IsWindowVisible(hWnd) && zem::ui::IsMessageBox(hWnd))
             s->found = hWnd;
         return s->found == nullptr;
-    }, reinterpret_cast<LPARAM>(&search));
+    },
+                  reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -71,7 +76,13 @@ bool DeployDialog::s_sitesSeeded = false;
 TEST_F(DeployDialog, InstallRefusesBadFields)
 {
     const std::string longPackage = "C:\\" + std::string(40000, 'p');
-    const struct { std::string folder; std::string package; std::string text; int focus; } rows[] = {
+    const struct
+    {
+        std::string folder;
+        std::string package;
+        std::string text;
+        int focus;
+    } rows[] = {
         { "  C:\\  ", m_exe + "ZemSetup.exe", Msg(IDS_ENTER_FOLDER), IDC_WEB_FOLDER },
         { "C:\\a", "  ", Msg(IDS_ENTER_PACKAGE), IDC_PACKAGE },
         // A field far longer than a box can draw is quoted cut short.
@@ -96,7 +107,9 @@ TEST_F(DeployDialog, InstallRefusesBadFields)
             if (!(hFocus = zem::ui::FocusOf(m_hDlg)))
                 ::SetForegroundWindow(m_hDlg);
             return hFocus == ::GetDlgItem(m_hDlg, rows[i].focus);
-        }, zem::ui::Millis{5000})) << "row " << i << ": the focus is on control " << ::GetDlgCtrlID(hFocus);
+        },
+                                       zem::ui::Millis{ 5000 }))
+            << "row " << i << ": the focus is on control " << ::GetDlgCtrlID(hFocus);
         EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(m_hDlg, IDOK))) << "row " << i;
         EXPECT_EQ("kept", Field(IDC_LOG)) << "row " << i;
     }
@@ -156,7 +169,7 @@ TEST_F(DeployDialog, FolderBrowserStartsAtTheFieldAndProposesZemWeb)
         zem::ui::Command(m_hDlg, IDC_BROWSE_FOLDER);
         HWND hBrowser = WaitPicker();
         ASSERT_NE(nullptr, hBrowser);
-        bool ready = zem::ui::WaitUntil([&] { return selectedFolder(hBrowser) == "zemweb"; }, zem::ui::Millis{10000});
+        bool ready = zem::ui::WaitUntil([&] { return selectedFolder(hBrowser) == "zemweb"; }, zem::ui::Millis{ 10000 });
         zem::ui::Post(hBrowser, WM_COMMAND, ready || last ? IDOK : IDCANCEL, 0);
         ASSERT_TRUE(zem::ui::WaitUntil([&] { return !::IsWindow(hBrowser); }));
         EXPECT_EQ(ready || last ? base + "zemweb\\ZemWeb" : base + "zemweb", Field(IDC_WEB_FOLDER)) << attempt;
@@ -194,7 +207,9 @@ TEST(DeployClosing, ClosingDuringARunEndsCleanly)
     std::string exe = FreshFolder("closeexe");
     WriteTextFile(exe + "ZemSetup.exe", "MZ");
     WriteTextFile(exe + "a.htm", "a");
-    enum Moment { kRightAway, kQuestion, kVerdict };
+    enum Moment { kRightAway,
+                  kQuestion,
+                  kVerdict };
     for (Moment moment : { kRightAway, kQuestion, kVerdict })
     {
         // The question comes from a virtual directory that cannot be created: the site the dialog found
@@ -212,9 +227,9 @@ TEST(DeployClosing, ClosingDuringARunEndsCleanly)
         EXPECT_TRUE(moment == kRightAway || zem::ui::WaitUntil([&] { return FindWorkerBox(run.uiThreadId) != nullptr; }))
             << "moment " << moment;
         zem::ui::Post(run.hDlg, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(zem::ui::WaitUntil([&] { return run.dlg == nullptr; }, zem::ui::Millis{20000})) << "moment " << moment;
+        EXPECT_TRUE(zem::ui::WaitUntil([&] { return run.dlg == nullptr; }, zem::ui::Millis{ 20000 })) << "moment " << moment;
         EXPECT_EQ(nullptr, FindWorkerBox(run.uiThreadId)) << "moment " << moment;
     }
 }
 
-} // namespace
+}   // namespace

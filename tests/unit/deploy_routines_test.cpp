@@ -12,11 +12,28 @@ namespace {
 
 TEST(ListFile, PartsThatLeaveTheirFolderAreRefused)
 {
-    struct { const char* part; bool contained; } rows[] = {
-        { "", true }, { "web\\a.htm", true }, { "a..b\\..c\\x..", true }, { ".\\a.htm", true }, { DBCS_5C "\\a.htm", true },
-        { "..", false }, { "..\\secret.txt", false }, { "web\\..\\..\\x", false }, { "web/../../x", false },
-        { "sub\\..", false }, { "\\Windows\\win.ini", false }, { "/etc/passwd", false }, { "\\\\server\\share\\a", false },
-        { "C:\\Windows\\win.ini", false }, { "C:win.ini", false }, { "a.htm:stream", false }, { nullptr, false },
+    struct
+    {
+        const char* part;
+        bool contained;
+    } rows[] = {
+        { "", true },
+        { "web\\a.htm", true },
+        { "a..b\\..c\\x..", true },
+        { ".\\a.htm", true },
+        { DBCS_5C "\\a.htm", true },
+        { "..", false },
+        { "..\\secret.txt", false },
+        { "web\\..\\..\\x", false },
+        { "web/../../x", false },
+        { "sub\\..", false },
+        { "\\Windows\\win.ini", false },
+        { "/etc/passwd", false },
+        { "\\\\server\\share\\a", false },
+        { "C:\\Windows\\win.ini", false },
+        { "C:win.ini", false },
+        { "a.htm:stream", false },
+        { nullptr, false },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
         EXPECT_EQ(rows[i].contained, IsContainedRelativePath(rows[i].part) != FALSE) << "row " << i;
@@ -29,10 +46,11 @@ TEST(ListFile, ReadingTheSectionAtOnceMatchesTheSingleReads)
     const std::string list =
         "; comment\r\n[FileList]\r\nFilesCount=30\r\nFile1=web\\ZemWeb.htm\r\n  File2  =  a.htm , sub  \r\n"
         "file3=lower\r\nFile3=second\r\nFILE4=\"quoted\"\r\nFile5='single'\r\nFile6=\"open\r\nFile7=\"\"\r\nFile8=\"\r\n"
-        "File9==eq=\r\nFile10\r\n;File11=commented\r\nFile12=" + std::string(700, 'x') + "\r\nFile13=" + longValue +
+        "File9==eq=\r\nFile10\r\n;File11=commented\r\nFile12=" +
+        std::string(700, 'x') + "\r\nFile13=" + longValue +
         "\r\nFile14=\"" + std::string(518, 'q') + "\"\r\nFile15=\"" + std::string(517, 'q') + "\"\r\nFile16=" DBCS_5C ",d\r\n"
-        "File 17=spaced key\r\nFile018=zero\r\nFile19=a;b\r\nFile20=\t tab \t\r\n[Other]\r\nFile21=other\r\n"
-        "[FileList]\r\nFile22=second section\r\nFile1=again\r\n";
+                                                                                              "File 17=spaced key\r\nFile018=zero\r\nFile19=a;b\r\nFile20=\t tab \t\r\n[Other]\r\nFile21=other\r\n"
+                                                                                              "[FileList]\r\nFile22=second section\r\nFile1=again\r\n";
     std::string path = FreshFolder("listsection") + "WebSetup.ini";
     ASSERT_TRUE(WriteTextFile(path, list));
     std::vector<CString> entries = ReadListEntries(path.c_str(), 30);
@@ -50,11 +68,20 @@ TEST(ListFile, ReadingTheSectionAtOnceMatchesTheSingleReads)
 
 TEST(DeployPaths, ResolvedFolderMustLieInsideTheTarget)
 {
-    struct { const wchar_t* folder; const wchar_t* root; bool inside; } rows[] = {
-        { L"\\\\?\\C:\\web", L"\\\\?\\C:\\web", true },       { L"\\\\?\\C:\\web\\a\\b", L"\\\\?\\C:\\web", true },
-        { L"\\\\?\\c:\\WEB\\a", L"\\\\?\\C:\\web", true },     { L"\\\\?\\C:\\x", L"\\\\?\\C:\\", true },
-        { L"\\\\?\\C:\\webs", L"\\\\?\\C:\\web", false },      { L"\\\\?\\C:\\we", L"\\\\?\\C:\\web", false },
-        { L"\\\\?\\D:\\web\\a", L"\\\\?\\C:\\web", false },    { L"", L"\\\\?\\C:\\web", false },
+    struct
+    {
+        const wchar_t* folder;
+        const wchar_t* root;
+        bool inside;
+    } rows[] = {
+        { L"\\\\?\\C:\\web", L"\\\\?\\C:\\web", true },
+        { L"\\\\?\\C:\\web\\a\\b", L"\\\\?\\C:\\web", true },
+        { L"\\\\?\\c:\\WEB\\a", L"\\\\?\\C:\\web", true },
+        { L"\\\\?\\C:\\x", L"\\\\?\\C:\\", true },
+        { L"\\\\?\\C:\\webs", L"\\\\?\\C:\\web", false },
+        { L"\\\\?\\C:\\we", L"\\\\?\\C:\\web", false },
+        { L"\\\\?\\D:\\web\\a", L"\\\\?\\C:\\web", false },
+        { L"", L"\\\\?\\C:\\web", false },
     };
     for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i)
         EXPECT_EQ(rows[i].inside, IsResolvedInside(rows[i].folder, rows[i].root) != FALSE) << "row " << i;
@@ -66,7 +93,12 @@ TEST(DeployPaths, ResolvedFolderMustLieInsideTheTarget)
 TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
 {
     const bool dbcs = IsDoubleByteCodePage();
-    const struct { std::string text; size_t max; std::string quoted; } rows[] = {
+    const struct
+    {
+        std::string text;
+        size_t max;
+        std::string quoted;
+    } rows[] = {
         { "C:\\pkg.exe", 10, "C:\\pkg.exe" },
         { "C:\\pkg.exe", 9, "C:\\pkg.ex..." },
         { std::string(40000, 'p'), MESSAGE_QUOTE_MAX, std::string(MESSAGE_QUOTE_MAX, 'p') + "..." },
@@ -81,9 +113,18 @@ TEST(DeployPaths, MessagesQuoteAFieldCutShortOnACharacterBoundary)
 TEST(DeployPaths, UnicodeNamesAreNeverBestFitted)
 {
     const bool dbcs = IsDoubleByteCodePage();   // 936 here: it has the full-width forms, not the circled ideograph
-    const struct { const wchar_t* wide; const char* ansi; bool exact; const char* ansiDbcs; bool exactDbcs; } rows[] = {
+    const struct
+    {
+        const wchar_t* wide;
+        const char* ansi;
+        bool exact;
+        const char* ansiDbcs;
+        bool exactDbcs;
+    } rows[] = {
         { L"C:\\web\\a\uFF3C\uFF0E\uFF0E\uFF3Cevil", "C:\\web\\a????evil", false,
-          "C:\\web\\a\xA3\xDC\xA3\xAE\xA3\xAE\xA3\xDC" "evil", true },
+          "C:\\web\\a\xA3\xDC\xA3\xAE\xA3\xAE\xA3\xDC"
+          "evil",
+          true },
         { L"D:\\\u3232", "D:\\?", false, "D:\\?", false },   // best fit would make it another ideograph
         { L"C:\\inetpub\\wwwroot", "C:\\inetpub\\wwwroot", true, "C:\\inetpub\\wwwroot", true },
     };
@@ -115,15 +156,17 @@ TEST(FileWork, ReplaceCopyReplacesAndNeverLosesThePublishedFile)
         { "fresh.htm", [](const std::string&) {}, TRUE, nullptr, ERROR_SUCCESS, "new" },
         { "old.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, nullptr, ERROR_SUCCESS, "new" },
         { "readonly.htm", [](const std::string& d) {
-              WriteTextFile(d, "old");
-              ::SetFileAttributesA(d.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-          }, TRUE, nullptr, ERROR_SUCCESS, "new" },
+             WriteTextFile(d, "old");
+             ::SetFileAttributesA(d.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+         },
+          TRUE, nullptr, ERROR_SUCCESS, "new" },
         { "folder.htm", [](const std::string& d) { ::CreateDirectoryA(d.c_str(), nullptr); }, TRUE, nullptr, ERROR_SUCCESS, "new" },
         { "ZemSetup.exe", [](const std::string& d) { ::CreateDirectoryA(d.c_str(), nullptr); }, FALSE, nullptr, ~0u, nullptr },
         { "full.htm", [](const std::string& d) {
-              ::CreateDirectoryA(d.c_str(), nullptr);
-              WriteTextFile(d + "\\inside", "x");
-          }, TRUE, nullptr, ~0u, nullptr },
+             ::CreateDirectoryA(d.c_str(), nullptr);
+             WriteTextFile(d + "\\inside", "x");
+         },
+          TRUE, nullptr, ~0u, nullptr },
         { "kept.htm", [](const std::string& d) { WriteTextFile(d, "published"); }, TRUE, "absent.htm", ERROR_FILE_NOT_FOUND, "published" },
         { "no\\x.htm", [](const std::string&) {}, TRUE, nullptr, ERROR_PATH_NOT_FOUND, "<missing>" },
         { "served.htm", [](const std::string& d) { WriteTextFile(d, "old"); }, TRUE, nullptr, ERROR_SUCCESS, "new", 300 },
@@ -163,7 +206,14 @@ TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
     char szCurrent[MAX_PATH] = {};
     ::GetCurrentDirectoryA(MAX_PATH, szCurrent);
     ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
-    struct { std::string folder; std::string package; UINT message; int focus; const char* target; } rows[] = {
+    struct
+    {
+        std::string folder;
+        std::string package;
+        UINT message;
+        int focus;
+        const char* target;
+    } rows[] = {
         { "  C:\\  ", package, IDS_ENTER_FOLDER, IDC_WEB_FOLDER, "C:\\" },
         { "", "", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, nullptr },
         { "\tC:\\a\r\n", " \t", IDS_ENTER_PACKAGE, IDC_PACKAGE, "C:\\a\\" },
@@ -171,8 +221,8 @@ TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
         { "C:\\a", "\\\\server\\share\\pkg.exe", IDS_PACKAGE_NOT_FOUND, 0, "C:\\a\\" },
         { "C:\\a\\", folder + "absent.exe", IDS_PACKAGE_NOT_FOUND, 0, "C:\\a\\" },
         { " C:\\a ", "  " + package + "  ", 0, 0, "C:\\a\\" },
-        { "C:\\a", folder, 0, 0, "C:\\a\\" },          // a folder passes the check
-        { "C:\\a", "pkg.exe", 0, 0, "C:\\a\\" },       // found in the current directory
+        { "C:\\a", folder, 0, 0, "C:\\a\\" },      // a folder passes the check
+        { "C:\\a", "pkg.exe", 0, 0, "C:\\a\\" },   // found in the current directory
         // Four bytes or more, and a full path once its variables are filled in: nothing is made relative
         // to the current directory.
         { "\xD5\x5C\xD5\x5C", "pkg.exe", IDS_ENTER_FOLDER, IDC_WEB_FOLDER, nullptr },
@@ -201,4 +251,4 @@ TEST(InstallChecks, RefusesInOrderAndFillsTheRequest)
     ::SetCurrentDirectoryA(szCurrent);
 }
 
-} // namespace
+}   // namespace

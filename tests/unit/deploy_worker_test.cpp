@@ -96,8 +96,7 @@ TEST_F(DeployRun, EntryEdgeCases)
         std::string listing;   // of the target folder; each file there holds its source's content
     } rows[] = {
         // FilesCount below the keys present; File2 missing inside the range.
-        { "FilesCount=3\r\nFile1=a.htm\r\nFile3=web\\extra.htm\r\nFile4=web\\ZemWeb.htm\r\n", { 0, 5, 21, 38, 55, 80, 100 },
-          "ZemSetup.exe|a.htm|extra.htm" },
+        { "FilesCount=3\r\nFile1=a.htm\r\nFile3=web\\extra.htm\r\nFile4=web\\ZemWeb.htm\r\n", { 0, 5, 21, 38, 55, 80, 100 }, "ZemSetup.exe|a.htm|extra.htm" },
         { "FilesCount=1\r\nFile1=a.htm,x,y\r\n", { 0, 5, 55, 80, 100 }, "ZemSetup.exe|x,y" },
         { "FilesCount=1\r\nFile1=a.htm , sub\r\n", { 0, 5, 55, 80, 100 }, " sub|ZemSetup.exe" },
         { "FilesCount=1\r\nFile1=web\\images\\logo.gif\r\n", { 0, 5, 55, 80, 100 }, "ZemSetup.exe|logo.gif" },
@@ -117,7 +116,7 @@ TEST_F(DeployRun, FailedCopiesAreCountedAndNothingPublishedIsLost)
     const std::string& t = m_target;
     ASSERT_TRUE(CreateDirectoryTree(t.c_str()));
     WriteTextFile(t + "missing.htm", "published before");
-    ::CreateDirectoryA((t + "ZemSetup.exe").c_str(), nullptr);  // not removed for the package
+    ::CreateDirectoryA((t + "ZemSetup.exe").c_str(), nullptr);   // not removed for the package
     m_request.strPackage = (m_exe + "Other.exe").c_str();
     Recorder run = Run("FilesCount=5\r\nFile1=web\\ZemWeb.htm\r\nFile2=web\\default.htm\r\nFile3=web\\missing.htm\r\n"
                        "File4=..\\exe\\a.htm\r\nFile5=a.htm,..\\..\\escaped\r\n");
@@ -181,7 +180,13 @@ TEST_F(DeployRun, FilesInUseAreWaitedForOrKeptWhole)
 {
     // The same file again and again: each time the scanner may still be looking at the last copy.
     const std::string list = "FilesCount=4\r\nFile1=a.htm\r\nFile2=a.htm\r\nFile3=a.htm\r\nFile4=a.htm\r\n";
-    const struct { DWORD holdMs; bool scanner; UINT verdict; const char* package; } rows[] = {
+    const struct
+    {
+        DWORD holdMs;
+        bool scanner;
+        UINT verdict;
+        const char* package;
+    } rows[] = {
         { 1000, false, IDS_SETUP_FINISHED, "content of Other.exe" },
         { 0, true, IDS_SETUP_FINISHED, "content of Other.exe" },
         { INFINITE, false, IDS_SETUP_FAILED, "content of ZemSetup.exe" },
@@ -243,7 +248,14 @@ TEST_F(DeployRun, VirtualDirectoryAndItsQuestion)
     ASSERT_TRUE(UseStoreWithSites("worker-store", 1)) << "mdutil could not seed the store (is the stand-in registered?)";
     m_request.bWebServerFound = TRUE;
     const std::vector<UINT> all = { 0, 5, 7, 17, 30, 42, 55, 80, 100 };
-    const struct { int site; BOOL answer; std::vector<UINT> positions; DWORD hr; UINT text; } rows[] = {
+    const struct
+    {
+        int site;
+        BOOL answer;
+        std::vector<UINT> positions;
+        DWORD hr;
+        UINT text;
+    } rows[] = {
         { 1, FALSE, all, S_OK, 0 },
         { 1, TRUE, all, 0x800700B7, IDS_ERR_ALREADY_EXISTS },   // made by the row before; Yes goes on
         { 1, FALSE, { 0, 5 }, 0x800700B7, IDS_ERR_ALREADY_EXISTS },
@@ -307,4 +319,4 @@ TEST_F(DeployRun, TargetFolderThatCannotBeCreatedEndsTheRun)
     }
 }
 
-} // namespace
+}   // namespace

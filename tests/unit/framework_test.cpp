@@ -27,8 +27,16 @@ protected:
         calls.push_back(std::string("create:") + (lpcs->lpszName ? lpcs->lpszName : ""));
         return CWnd::OnCreate(lpcs) == -1 ? -1 : createResult;
     }
-    afx_msg LRESULT OnProbe(WPARAM, LPARAM) { calls.push_back("base-probe"); return 1; }
-    afx_msg LRESULT OnProbeBaseOnly(WPARAM, LPARAM) { calls.push_back("base-only"); return 42; }
+    afx_msg LRESULT OnProbe(WPARAM, LPARAM)
+    {
+        calls.push_back("base-probe");
+        return 1;
+    }
+    afx_msg LRESULT OnProbeBaseOnly(WPARAM, LPARAM)
+    {
+        calls.push_back("base-only");
+        return 42;
+    }
     afx_msg void OnProbeClicked() { calls.push_back("clicked"); }
     void PostNcDestroy() override { ++ncDestroyed; }
     DECLARE_MESSAGE_MAP()
@@ -44,7 +52,11 @@ END_MESSAGE_MAP()
 class CDerivedProbeWnd : public CProbeWnd
 {
 protected:
-    afx_msg LRESULT OnProbe(WPARAM, LPARAM) { calls.push_back("derived-probe"); return 7; }
+    afx_msg LRESULT OnProbe(WPARAM, LPARAM)
+    {
+        calls.push_back("derived-probe");
+        return 7;
+    }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -81,8 +93,8 @@ TEST(Framework, DispatchFollowsTheClassChainIdAndCode)
     EXPECT_EQ(7, wnd.SendMessage(WM_PROBE, 1));
     EXPECT_EQ(42, wnd.SendMessage(WM_PROBE_BASE_ONLY));
     wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, BN_CLICKED), 0);
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, CBN_SELCHANGE), 0);   // other code
-    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON + 1, BN_CLICKED), 0);  // other id
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON, CBN_SELCHANGE), 0);    // other code
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUTTON + 1, BN_CLICKED), 0);   // other id
     EXPECT_EQ((std::vector<std::string>{ "create:", "derived-probe", "base-only", "clicked" }), wnd.calls);
     wnd.SetWindowText("text");   // unmapped: the window class's own processing
     char sz[16] = {};
@@ -116,4 +128,4 @@ TEST(Framework, MessageBoxTakesTheAppNameTheIconAndReturnsTheAnswer)
     EXPECT_EQ(::LoadIconA(nullptr, IDI_QUESTION), iconShown);
 }
 
-} // namespace
+}   // namespace

@@ -31,10 +31,10 @@ MainDialogRun* LogPane::s_run = nullptr;
 
 TEST_F(LogPane, FormatsOneLineEach)
 {
-    m_dlg->AppendLogText("%s", "C:\\100%\\d%s");           // '%' in a value is shown as it is
-    m_dlg->AppendLogText(nullptr);                         // nothing at all
+    m_dlg->AppendLogText("%s", "C:\\100%\\d%s");   // '%' in a value is shown as it is
+    m_dlg->AppendLogText(nullptr);                 // nothing at all
     m_dlg->AppendLogText("%s", "The system cannot find the file specified.\r\n");
-    m_dlg->AppendLogMessage(103);                          // missing string: an empty line
+    m_dlg->AppendLogMessage(103);   // missing string: an empty line
     m_dlg->AppendLogText("Error[%d]: %s", 5, "Access is denied.");
     EXPECT_EQ("C:\\100%\\d%s\r\nThe system cannot find the file specified.\r\n\r\n\r\nError[5]: Access is denied.\r\n", PaneText());
 }
@@ -45,7 +45,12 @@ TEST_F(LogPane, CutsALineAt32767BytesOnACharacterBoundary)
     std::string dbcs = "ab";
     while (dbcs.size() < 40000)
         dbcs += DBCS_5C;
-    const struct { std::string text; size_t kept; } rows[] = {   // compared without printing: 40,000 bytes
+    const struct
+    {
+        std::string text;
+        size_t kept;
+    } rows[] = {
+        // compared without printing: 40,000 bytes
         { std::string(40000, 'a'), 32767 },
         { dbcs, IsDoubleByteCodePage() ? 32766u : 32767u },
     };
@@ -86,8 +91,8 @@ TEST_F(LogPane, TwoThreadsAppendingLoseNoLineAndShowTheEnd)
     DWORD start = 0, end = 0;
     ::SendMessageA(hLog, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, end);
-    EXPECT_EQ(static_cast<DWORD>(::GetWindowTextLengthW(hLog)), end);    // caret after the last line
-    EXPECT_GT(::SendMessageA(hLog, EM_GETFIRSTVISIBLELINE, 0, 0), 290);  // scrolled to the end
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowTextLengthW(hLog)), end);     // caret after the last line
+    EXPECT_GT(::SendMessageA(hLog, EM_GETFIRSTVISIBLELINE, 0, 0), 290);   // scrolled to the end
 }
 
-} // namespace
+}   // namespace

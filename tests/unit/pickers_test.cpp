@@ -14,7 +14,12 @@ TEST(FolderPicker, ChosenFolderBecomesTheTargetFolderOrIsRefusedUnchanged)
 {
     const bool dbcs = IsDoubleByteCodePage();
     const std::string a249 = "D:\\" + std::string(249, 'a');
-    const struct { std::string chosen; std::string field; std::string fieldDbcs; } rows[] = {
+    const struct
+    {
+        std::string chosen;
+        std::string field;
+        std::string fieldDbcs;
+    } rows[] = {
         { "C:\\", "C:\\ZemWeb", "" },
         { "D:\\Inetpub\\wwwroot", "D:\\Inetpub\\wwwroot\\ZemWeb", "" },
         { "D:\\ZemWebOld\\pages", "D:\\ZemWebOld\\pages", "" },
@@ -40,7 +45,13 @@ TEST(FolderPicker, ChosenFolderBecomesTheTargetFolderOrIsRefusedUnchanged)
 
 TEST(PackagePicker, FilterListIsWellFormed)
 {
-    const struct { std::string all; std::string package; BOOL fits; std::string list; } rows[] = {
+    const struct
+    {
+        std::string all;
+        std::string package;
+        BOOL fits;
+        std::string list;
+    } rows[] = {
         { "All files", "Installation package", TRUE, "All files(*.*)|*.*|Installation package(.exe)|*.exe|" },
         { "", "", TRUE, "(*.*)|*.*|(.exe)|*.exe|" },
         { std::string(38, 'a'), std::string(38, 'b'), TRUE,
@@ -60,4 +71,4 @@ TEST(PackagePicker, FilterListIsWellFormed)
     }
 }
 
-} // namespace
+}   // namespace

@@ -14,14 +14,21 @@ TEST(SiteAddress, SplitsBindingsAndBuildsTheAddress)
         return s.find('@') == std::string::npos ? s : s.replace(s.find('@'), 1, computer);
     };
 
-    const struct { const char* binding; const char* host; const char* port; const char* header; const char* url; } rows[] = {
+    const struct
+    {
+        const char* binding;
+        const char* host;
+        const char* port;
+        const char* header;
+        const char* url;
+    } rows[] = {
         { ":80:", "@", "80", "", "http://@/Zem/" },
         { ":8080:", "@", "8080", "", "http://@:8080/Zem/" },
         { "192.0.2.5:80:", "192.0.2.5", "80", "", "http://192.0.2.5/Zem/" },
         { "192.0.2.5:8080:portal", "192.0.2.5", "8080", "portal", "http://portal:8080/Zem/" },
         { ":80:portal", "@", "80", "portal", "http://portal/Zem/" },
         { "::", "@", "", "", "http://@:/Zem/" },
-        { ":080:", "@", "080", "", "http://@:080/Zem/" },            // only the exact text "80" is left out
+        { ":080:", "@", "080", "", "http://@:080/Zem/" },   // only the exact text "80" is left out
         { ": 80:", "@", " 80", "", "http://@: 80/Zem/" },
         { "10.0.0.1:81:a:b", "10.0.0.1", "81", "a:b", "http://a:b:81/Zem/" },
         // Not the form of a binding-list entry: the whole text becomes the host header.
@@ -49,4 +56,4 @@ TEST(SiteAddress, NullBindingChangesNothing)
     EXPECT_STREQ("http:///Zem/", FormatSiteUrl("", "80", ""));   // no computer name: nothing between the slashes
 }
 
-} // namespace
+}   // namespace

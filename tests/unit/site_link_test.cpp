@@ -60,11 +60,13 @@ TEST_F(SiteLink, PointerIsAHandOverTheTextOnly)
 TEST_F(SiteLink, TooltipExplainsTheLink)
 {
     HWND hTip = nullptr;   // hidden until the pointer rests on the link
-    ::EnumThreadWindows(s_run->uiThreadId, [](HWND h, LPARAM l) -> BOOL {
-        char szClass[32] = {};
-        ::GetClassNameA(h, szClass, sizeof(szClass));
-        return lstrcmpiA(szClass, TOOLTIPS_CLASSA) == 0 ? (*reinterpret_cast<HWND*>(l) = h, FALSE) : TRUE;
-    }, reinterpret_cast<LPARAM>(&hTip));
+    ::EnumThreadWindows(
+        s_run->uiThreadId, [](HWND h, LPARAM l) -> BOOL {
+            char szClass[32] = {};
+            ::GetClassNameA(h, szClass, sizeof(szClass));
+            return lstrcmpiA(szClass, TOOLTIPS_CLASSA) == 0 ? (*reinterpret_cast<HWND*>(l) = h, FALSE) : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&hTip));
     ASSERT_NE(nullptr, hTip);
     EXPECT_EQ(1, ::SendMessageA(hTip, TTM_GETTOOLCOUNT, 0, 0));
     char szText[512] = {};
@@ -97,4 +99,4 @@ TEST_F(SiteLink, DoubleClickOnTheTextOpensTheAddress)
         ::RegDeleteKeyA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command");
 }
 
-} // namespace
+}   // namespace

@@ -14,10 +14,12 @@ namespace {
 CDeployRun* DeployRunOf(HWND hDlg)
 {
     CDeployRun* pRun = nullptr;
-    ::EnumChildWindows(hDlg, [](HWND hWnd, LPARAM lParam) -> BOOL {
-        *reinterpret_cast<CDeployRun**>(lParam) = dynamic_cast<CDeployRun*>(CWnd::FromHandlePermanent(hWnd));
-        return *reinterpret_cast<CDeployRun**>(lParam) == nullptr;
-    }, reinterpret_cast<LPARAM>(&pRun));
+    ::EnumChildWindows(
+        hDlg, [](HWND hWnd, LPARAM lParam) -> BOOL {
+            *reinterpret_cast<CDeployRun**>(lParam) = dynamic_cast<CDeployRun*>(CWnd::FromHandlePermanent(hWnd));
+            return *reinterpret_cast<CDeployRun**>(lParam) == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&pRun));
     return pRun;
 }
 
@@ -38,10 +40,12 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     // the default character, never turned into look-alike separators and dots.
     ASSERT_TRUE(WriteTextFile(store, "<?xml version =\"1.0\"?>\r\n<configuration xmlns=\"urn:microsoft-catalog:XML_Metabase_V64_0\">"
                                      "\r\n<MBProperty>\r\n" +
-                                     Site(1, "Default Web Site", "D:\\", ":80:\r\n\t\t\t:8080:") +
-                                     Site(2, "Intranet", "E:\\Intra", "192.0.2.5:8080:portal") +
-                                     Site(3, nullptr, "F:\\a\xEF\xBC\xBC\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBC" "evil", ":81:") +
-                                     Site(5, "After the gap", "F:\\", ":80:") + "</MBProperty>\r\n</configuration>\r\n"));
+                                         Site(1, "Default Web Site", "D:\\", ":80:\r\n\t\t\t:8080:") +
+                                         Site(2, "Intranet", "E:\\Intra", "192.0.2.5:8080:portal") +
+                                         Site(3, nullptr, "F:\\a\xEF\xBC\xBC\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBC"
+                                                          "evil",
+                                              ":81:") +
+                                         Site(5, "After the gap", "F:\\", ":80:") + "</MBProperty>\r\n</configuration>\r\n"));
     ::SetEnvironmentVariableA("ZEM_METABASE_PATH", store.c_str());
     MainDialogRun run;
     ASSERT_NE(nullptr, run.hDlg);
@@ -78,7 +82,9 @@ TEST(SiteSelection, ListsSitesUpToTheFirstGapAndFollowsTheChoice)
     EXPECT_EQ("E:\\Intra\\ZemWeb", item(IDC_WEB_FOLDER));
     EXPECT_EQ("http://portal:8080/Zem/", item(IDC_SITE_LINK));
     choose(2);
-    const std::string site3Root = IsDoubleByteCodePage() ? "F:\\a\xA3\xDC\xA3\xAE\xA3\xAE\xA3\xDC" "evil" : "F:\\a????evil";
+    const std::string site3Root = IsDoubleByteCodePage() ? "F:\\a\xA3\xDC\xA3\xAE\xA3\xAE\xA3\xDC"
+                                                           "evil"
+                                                         : "F:\\a????evil";
     EXPECT_EQ(site3Root + "\\ZemWeb", item(IDC_WEB_FOLDER));
     choose(0);   // each notification repeats the work, the same entry again as well
     choose(0);
@@ -105,4 +111,4 @@ TEST(StartUp, ProposesThePackageBesideTheProgramOnlyWhenItIsThere)
     ::DeleteFileA(package.c_str());
 }
 
-} // namespace
+}   // namespace
