@@ -76,12 +76,10 @@ DWORD CDeployRun::Start(const InstallRequest& request)
     m_thread.Reset();
     m_request = request;
     m_bStop = FALSE;
-    DWORD dwThreadId = 0;
-    HANDLE hThread = ::CreateThread(nullptr, 0, &RunThread, this, 0, &dwThreadId);
+    HANDLE hThread = ::CreateThread(nullptr, 0, &RunThread, this, 0, nullptr);
     if (!hThread)
         return ::GetLastError();
     m_thread.Reset(hThread);
-    m_dwThreadId = dwThreadId;
     m_bBusy = TRUE;
     return ERROR_SUCCESS;
 }
@@ -91,9 +89,8 @@ void CDeployRun::StopAndWait()
     if (!m_thread)
         return;
     m_bStop = TRUE;
-    WaitAnsweringBoxes(m_thread.Get(), m_dwThreadId);
+    WaitAnsweringBoxes(m_thread.Get(), ::GetThreadId(m_thread.Get()));
     m_thread.Reset();
-    m_dwThreadId = 0;
 }
 
 DWORD WINAPI CDeployRun::RunThread(LPVOID pParam)

@@ -70,7 +70,6 @@ private:
     CLogQueue m_logQueue;
     InstallRequest m_request;   // the run's own copy, written only while no thread runs
     KernelHandle m_thread;
-    DWORD m_dwThreadId = 0;
     std::atomic<BOOL> m_bStop{ FALSE };
     BOOL m_bBusy = FALSE;   // from Start until the owner is told that the run is done
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <wchar.h>
 #include <wctype.h>
 
@@ -92,21 +93,26 @@ bool UnescapeAttribute(const std::wstring& raw, std::wstring& value)
 // XML turns every tab and line break inside an attribute value into a space, and Wine's reader does the
 // same to the references &#9; and &#10;, which XML says to keep. A multi-line value IIS wrote (MimeMap,
 // ScriptMaps, a Custom element's list) would come back as one line, its entries run together, and be
-// written so. So the start tags are read a second time from the text itself, in the order the reader
-// meets them, for the values as the file spells them; the reader stays the judge of the document.
+// written so. So the start tags are followed in the text itself, in the order the reader meets them, and
+// a tag whose values may differ is read again for the values as the file spells them; the reader stays
+// the judge of the document.
 class RawTags
 {
 public:
     explicit RawTags(std::wstring text) : m_text(std::move(text)) {}
 
-    // The attributes of the next start tag, in the file's spelling; empty when it cannot tell.
-    Attributes Next()
+    // Moves to the next start tag. No '<' stands inside an attribute value, so the next one is found
+    // whether or not this tag's attributes are read.
+    void Advance() { m_tag = SkipToStartTag() ? m_at : std::wstring::npos; }
+
+    // The attributes of the start tag moved to, in the file's spelling; empty when it cannot tell.
+    Attributes Read() const
     {
         Attributes attributes;
-        if (!SkipToStartTag())
+        if (m_tag == std::wstring::npos)
             return attributes;
         const std::wstring& t = m_text;
-        size_t i = m_at;
+        size_t i = m_tag;
         while (i < t.size() && !IsXmlSpace(t[i]) && t[i] != L'>' && t[i] != L'/')
             ++i;
         for (;;) {
@@ -128,7 +134,6 @@ public:
             attributes.emplace_back(std::move(name), std::move(value));
             i = end + 1;
         }
-        m_at = i;
         return attributes;
     }
 
@@ -163,6 +168,7 @@ private:
 
     std::wstring m_text;
     size_t m_at = 0;
+    size_t m_tag = std::wstring::npos; // where the attributes of the tag moved to begin
 };
 
 // The file's spelling of a value when it is what the reader gave but for the spaces that stand for tabs and
@@ -214,7 +220,9 @@ public:
         name = text;
         empty = m_reader->IsEmptyElement() != FALSE;
         attributes.clear();
-        const Attributes raw = m_rawTags.Next();
+        m_rawTags.Advance();
+        // Only a value with a space can stand for a tab or a line break: the tag is read again for those.
+        std::optional<Attributes> raw;
         for (hr = m_reader->MoveToFirstAttribute(); hr == S_OK; hr = m_reader->MoveToNextAttribute()) {
             // Namespace declarations and prefixed attributes are no part of a key.
             const wchar_t* prefix = nullptr;
@@ -232,7 +240,13 @@ public:
             HRESULT hrValue = m_reader->GetValue(&value, &valueLength);
             if (FAILED(hrValue))
                 return hrValue;
-            attributes.emplace_back(localName, AttributeValue(raw, localName, value, valueLength));
+            if (!wmemchr(value, L' ', valueLength)) {
+                attributes.emplace_back(localName, std::wstring(value, valueLength));
+                continue;
+            }
+            if (!raw)
+                raw = m_rawTags.Read();
+            attributes.emplace_back(localName, AttributeValue(*raw, localName, value, valueLength));
         }
         if (FAILED(hr))
             return hr;
