@@ -49,14 +49,19 @@ HRESULT ReadString(IMSAdminBaseW* pAdminBase, METADATA_HANDLE hKey, LPCWSTR pszP
     return hr;
 }
 
-std::wstring DirKeyPath(int nSite, LPCSTR pszName)
+std::wstring RootKeyPath(int nSite)
 {
     WCHAR szSiteKey[SITE_KEY_PATH_CCH];
     BuildSiteKeyPath(nSite, szSiteKey);
-    return std::wstring(szSiteKey) + L"/ROOT/" + AnsiToWide(pszName);
+    return std::wstring(szSiteKey) + L"/ROOT";
 }
 
 }   // namespace
+
+std::wstring VirtualDirKeyPath(int nSite, LPCSTR pszName)
+{
+    return RootKeyPath(nSite) + L"/" + AnsiToWide(pszName);
+}
 
 HRESULT CreateWebVirtualDir(int nSite, LPCSTR pszName, LPCSTR pszPath, LPCSTR pszDefaultDocs)
 {
@@ -67,10 +72,8 @@ HRESULT CreateWebVirtualDir(int nSite, LPCSTR pszName, LPCSTR pszPath, LPCSTR ps
     std::vector<BYTE> path, keyType, access, docs;
     try
     {
-        WCHAR szSiteKey[SITE_KEY_PATH_CCH];
-        BuildSiteKeyPath(nSite, szSiteKey);
         strName = AnsiToWide(pszName);
-        rootPath = std::wstring(szSiteKey) + L"/ROOT";
+        rootPath = RootKeyPath(nSite);
         dirPath = rootPath + L"/" + strName;
         path = StringBytes(AnsiToWide(pszPath));
         keyType = StringBytes(VIRTUAL_DIR_KEY_TYPE);
@@ -122,7 +125,7 @@ HRESULT QueryVirtualDir(int nSite, LPCSTR pszName, VirtualDirInfo& info)
 {
     CMetabaseConnection admin;
     CMetabaseKey dir;
-    HRESULT hr = admin.Open(DirKeyPath(nSite, pszName).c_str(), METADATA_PERMISSION_READ, dir);
+    HRESULT hr = admin.Open(VirtualDirKeyPath(nSite, pszName).c_str(), METADATA_PERMISSION_READ, dir);
     if (FAILED(hr))
         return hr;
     IMSAdminBaseW* pAdminBase = admin.Get();
@@ -147,9 +150,7 @@ HRESULT DeleteWebVirtualDir(int nSite, LPCSTR pszName)
     std::wstring strName = AnsiToWide(pszName);
     CMetabaseConnection admin;
     CMetabaseKey root;
-    WCHAR szSiteKey[SITE_KEY_PATH_CCH];
-    BuildSiteKeyPath(nSite, szSiteKey);
-    HRESULT hr = admin.Open((std::wstring(szSiteKey) + L"/ROOT").c_str(), kReadWrite, root);
+    HRESULT hr = admin.Open(RootKeyPath(nSite).c_str(), kReadWrite, root);
     if (FAILED(hr))
         return hr;
     IMSAdminBaseW* pAdminBase = admin.Get();

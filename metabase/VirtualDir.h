@@ -5,6 +5,9 @@
 
 #include <string>
 
+// "/LM/W3SVC/<nSite>/ROOT/<pszName>": the key of virtual directory pszName of web site nSite.
+std::wstring VirtualDirKeyPath(int nSite, LPCSTR pszName);
+
 // Creates /LM/W3SVC/<nSite>/ROOT/<pszName> mapped to pszPath (stored exactly as given), marked as a web
 // virtual directory with read access, and with the default documents when pszDefaultDocs is not null. The
 // texts are in the system ANSI code page; the metabase keeps them in UTF-16.

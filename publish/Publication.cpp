@@ -10,19 +10,19 @@
 namespace {
 
 PublishedFile InspectFile(const CString& strPath, const CString& strFolder, BOOL bContained,
-                          const std::wstring& strResolvedRoot)
+                          const std::wstring& strResolvedRoot, BOOL bDigest)
 {
     PublishedFile file;
     file.strPath = strPath;
     file.bInside = bContained && IsResolvedInside(ResolvedFolder(strFolder), strResolvedRoot);
-    if (file.bInside)
+    if (file.bInside && bDigest)
         file.digest = DigestFile(strPath);
     return file;
 }
 
 }   // namespace
 
-std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString& strListFile)
+std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString& strListFile, BOOL bDigests)
 {
     std::vector<PublishedFile> files;
     std::wstring strResolvedRoot = ResolvedFolder(strFolder);
@@ -33,11 +33,11 @@ std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString&
         if (strValue.IsEmpty() || strValue.GetAt(0) == ',')
             continue;
         ListEntryPaths paths = ListEntryPathsOf(strValue, CString(), strFolder);
-        files.push_back(InspectFile(paths.strDest, paths.strDestFolder, paths.bContained, strResolvedRoot));
+        files.push_back(InspectFile(paths.strDest, paths.strDestFolder, paths.bContained, strResolvedRoot, bDigests));
     }
     CString strPackageName;
     strPackageName.LoadString(IDS_PACKAGE_FILE_NAME);
-    files.push_back(InspectFile(strFolder + strPackageName, strFolder, TRUE, strResolvedRoot));
+    files.push_back(InspectFile(strFolder + strPackageName, strFolder, TRUE, strResolvedRoot, bDigests));
     return files;
 }
 
@@ -78,17 +78,17 @@ Publication InspectPublication(int nSite, const CString& strListFile, const CStr
     Publication publication;
     publication.hrDir = QueryVirtualDir(nSite, VIRTUAL_DIR_NAME, publication.dir);
     publication.strFolder = strFolder;
-    publication.files = InspectFiles(strFolder, strListFile);
+    publication.files = InspectFiles(strFolder, strListFile, TRUE);
     return publication;
 }
 
-Publication InspectPublication(int nSite, const CString& strListFile)
+Publication InspectPublication(int nSite, const CString& strListFile, BOOL bDigests)
 {
     Publication publication;
     publication.hrDir = QueryVirtualDir(nSite, VIRTUAL_DIR_NAME, publication.dir);
     if (publication.hrDir != S_OK || publication.dir.strPath.empty())
         return publication;
     publication.strFolder = RunFolderPath(WideToAnsi(publication.dir.strPath.c_str()));
-    publication.files = InspectFiles(publication.strFolder, strListFile);
+    publication.files = InspectFiles(publication.strFolder, strListFile, bDigests);
     return publication;
 }

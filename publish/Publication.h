@@ -19,8 +19,8 @@ struct PublishedFile
 };
 
 // The files that the list names (in the list's order) and then the package, below strFolder (ending with
-// a backslash), each where a run puts it.
-std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString& strListFile);
+// a backslash), each where a run puts it; each file inside is read for its digest only with bDigests.
+std::vector<PublishedFile> InspectFiles(const CString& strFolder, const CString& strListFile, BOOL bDigests);
 
 struct Publication
 {
@@ -36,7 +36,8 @@ struct Publication
     BOOL DiffersFrom(const Publication& other) const;
 };
 
-// Site nSite's Zem and, when it is there, the files the list puts into its folder.
-Publication InspectPublication(int nSite, const CString& strListFile);
+// Site nSite's Zem and, when it is there, the files the list puts into its folder (read for their digests
+// with bDigests).
+Publication InspectPublication(int nSite, const CString& strListFile, BOOL bDigests = TRUE);
 // Zem of site nSite, but the files looked for in strFolder: what a run into that folder would change.
 Publication InspectPublication(int nSite, const CString& strListFile, const CString& strFolder);

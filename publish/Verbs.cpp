@@ -231,9 +231,7 @@ int CVerbRun::ChooseSite()
 
 CString CVerbRun::DirKey() const
 {
-    CString strKey;
-    strKey.Format("/LM/W3SVC/%d/ROOT/%s", m_pSite->nSite, VIRTUAL_DIR_NAME);
-    return strKey;
+    return WideToAnsi(VirtualDirKeyPath(m_pSite->nSite, VIRTUAL_DIR_NAME).c_str());
 }
 
 void CVerbRun::WriteSite(const Site& site)
@@ -386,7 +384,8 @@ int CVerbRun::Status()
 
 int CVerbRun::Remove()
 {
-    Publication publication = InspectPublication(m_pSite->nSite, m_strListFile);
+    // Removing reads no file: where each one is and whether it lies inside the folder is enough.
+    Publication publication = InspectPublication(m_pSite->nSite, m_strListFile, FALSE);
     m_json.Key("virtualDirectory").BeginObject().Key("key").String(DirKey()).Key("existed").Bool(publication.hrDir == S_OK).EndObject();
     if (publication.hrDir == HR_PATH_NOT_FOUND)
     {
@@ -395,13 +394,10 @@ int CVerbRun::Remove()
     }
     if (FAILED(publication.hrDir))
         return MetabaseFailure(publication.hrDir);
-    CString strNotVirtualDir = FormatText(IDS_P_NOT_VDIR, DirKey(), WideToAnsi(publication.dir.strKeyType.c_str()));
-    if (!publication.IsVirtualDir())
-        return Fail(EXIT_REFUSED, strNotVirtualDir);
-
+    // The key's type is checked where it is deleted, under the same write open.
     HRESULT hr = DeleteWebVirtualDir(m_pSite->nSite, VIRTUAL_DIR_NAME);
     if (hr == HR_NOT_VIRTUAL_DIR)
-        return Fail(EXIT_REFUSED, strNotVirtualDir);
+        return Fail(EXIT_REFUSED, FormatText(IDS_P_NOT_VDIR, DirKey(), WideToAnsi(publication.dir.strKeyType.c_str())));
     if (FAILED(hr))
         return MetabaseFailure(hr);
     m_out.Line(FormatText(IDS_P_VDIR_DELETED, DirKey()));
