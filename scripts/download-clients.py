@@ -85,7 +85,7 @@ class Package:
         self.sha = self.sha.hexdigest()
 
 
-def session(server):
+def session():
     # Every client its own connection, none kept for another request; no total time-out, as a client on
     # a slow link has none either, but one for a server that stops sending.
     connector = aiohttp.TCPConnector(limit=0, force_close=True)
@@ -106,8 +106,8 @@ def report(label, clients, package, packages):
     return not bad
 
 
-async def download_all(url, host, server, count):
-    async with session(server) as s:
+async def download_all(url, host, count):
+    async with session() as s:
         clients = [Client(s, url, host) for _ in range(count)]
         began = time.monotonic()
         await asyncio.gather(*(c.start() for c in clients))
@@ -119,11 +119,11 @@ async def fetch(url, server, package, count, runs):
     url, host = target(url, server)
     ok, figures = True, {"many": [], "one": [], "ratio": []}
     for run in range(1, runs + 1):
-        many, many_time = await download_all(url, host, server, count)
+        many, many_time = await download_all(url, host, count)
         # One client alone, downloading again for at least a second, so that the figure is not a moment's.
         one, began = [], time.monotonic()
         while not one or time.monotonic() - began < 1:
-            one += (await download_all(url, host, server, 1))[0]
+            one += (await download_all(url, host, 1))[0]
         one_time = time.monotonic() - began
         ok = report(f"run {run}: {count} clients at once", many, package, [package]) and ok
         ok = report(f"run {run}: one client alone, {len(one)} times in a row", one, package, [package]) and ok
@@ -142,7 +142,7 @@ async def fetch(url, server, package, count, runs):
 
 async def replace(url, server, old, new, count, command):
     url, host = target(url, server)
-    async with session(server) as s:
+    async with session() as s:
         before = [Client(s, url, host) for _ in range(count)]
         await asyncio.gather(*(c.start(first=CHUNK) for c in before))
         print(f"{count} clients have the first {CHUNK} bytes; replacing the package")

@@ -52,14 +52,13 @@ def parse_export(lines):
 def served_types(mime):
     """{type: [extension...]} for nginx's types block, and the extensions IIS serves (None: every one, as
     a wildcard entry says). Entries nginx could not take in its configuration are left out."""
-    types, exts = {}, []
+    types = {}
     for ext, kind in (mime or DEFAULT_MIME).items():
         if ext in ("*", ".*"):
             return types, None
         if re.fullmatch(r"\.[a-z0-9_+~-]+", ext) and re.fullmatch(r"[\w.+-]+/[\w.+-]+", kind):
             types.setdefault(kind, []).append(ext[1:])
-            exts.append(ext[1:])
-    return types, exts
+    return types, [ext for exts in types.values() for ext in exts]
 
 
 def parse_binding(binding):
